@@ -1,0 +1,9 @@
+#include "app/ServiceConstants.hpp"
+
+namespace pelunna::service {
+
+const std::string_view allowedDomain = PELUNNA_ALLOWED_DOMAIN;
+const std::string_view startUrl = PELUNNA_START_URL;
+const std::string_view applicationNameForUserAgent = "PelunnaLabs/1.0";
+
+}  // namespace pelunna::service

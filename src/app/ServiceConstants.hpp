@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string_view>
+
+namespace pelunna::service {
+
+// The service this client is locked to. Defined in one translation unit so that a staging or
+// test build only recompiles that file and relinks.
+extern const std::string_view allowedDomain;
+extern const std::string_view startUrl;
+extern const std::string_view applicationNameForUserAgent;
+
+inline constexpr std::string_view applicationId = "com.pelunnalabs.Labs";
+inline constexpr std::string_view displayName = "Pelunna Labs";
+inline constexpr std::string_view programName = "pelunna-labs";
+
+}  // namespace pelunna::service

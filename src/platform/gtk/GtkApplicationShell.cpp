@@ -1,0 +1,90 @@
+#include "platform/gtk/GtkApplicationShell.hpp"
+
+#include <glib-unix.h>
+
+#include <csignal>
+#include <string>
+
+#include "app/ServiceConstants.hpp"
+
+namespace pelunna::platform {
+
+GtkApplicationShell::GtkApplicationShell()
+    : application_(gtk_application_new(std::string(service::applicationId).c_str(),
+                                       G_APPLICATION_DEFAULT_FLAGS)) {
+    g_signal_connect(application_, "startup", G_CALLBACK(onStartup), this);
+    g_signal_connect(application_, "activate", G_CALLBACK(onActivate), this);
+    g_signal_connect(application_, "window-removed", G_CALLBACK(onWindowRemoved), this);
+}
+
+GtkApplicationShell::~GtkApplicationShell() {
+    delegate_.reset();
+    windowSystem_.reset();
+    g_object_unref(application_);
+}
+
+int GtkApplicationShell::run() {
+    // The client takes no arguments: none are handed to GApplication.
+    return g_application_run(G_APPLICATION(application_), 0, nullptr);
+}
+
+void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self) {
+    auto* shell = static_cast<GtkApplicationShell*>(self);
+    shell->dataStore_ = std::make_unique<WebKitDataStore>();
+    shell->windowSystem_ = std::make_unique<GtkWindowSystem>(shell->application_, *shell->dataStore_);
+    shell->delegate_ = std::make_shared<app::AppDelegate>(shell->queue_, shell->log_,
+                                                          *shell->windowSystem_, *shell->dataStore_);
+
+    GSimpleAction* quit = g_simple_action_new("quit", nullptr);
+    g_signal_connect_swapped(quit, "activate",
+                             G_CALLBACK(+[](GtkApplicationShell* s) { s->terminate(); }), shell);
+    g_action_map_add_action(G_ACTION_MAP(shell->application_), G_ACTION(quit));
+    g_object_unref(quit);
+    const char* quitAccels[] = {"<Control>q", nullptr};
+    gtk_application_set_accels_for_action(shell->application_, "app.quit", quitAccels);
+
+    // Logout and shutdown send SIGTERM: they take the same orderly path as Quit.
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        g_unix_signal_add(
+            signal,
+            +[](gpointer data) -> gboolean {
+                static_cast<GtkApplicationShell*>(data)->terminate();
+                return G_SOURCE_CONTINUE;
+            },
+            shell);
+    }
+}
+
+void GtkApplicationShell::onActivate(GApplication* /*application*/, gpointer self) {
+    auto* shell = static_cast<GtkApplicationShell*>(self);
+    if (!shell->launched_) {
+        shell->launched_ = true;
+        shell->delegate_->applicationDidFinishLaunching();
+        return;
+    }
+    shell->delegate_->applicationShouldHandleReopen(
+        gtk_application_get_windows(shell->application_) != nullptr);
+}
+
+void GtkApplicationShell::onWindowRemoved(GtkApplication* application, GtkWindow* /*window*/,
+                                          gpointer self) {
+    auto* shell = static_cast<GtkApplicationShell*>(self);
+    if (gtk_application_get_windows(application) == nullptr &&
+        shell->delegate_->applicationShouldTerminateAfterLastWindowClosed()) {
+        shell->terminate();
+    }
+}
+
+void GtkApplicationShell::terminate() {
+    if (terminating_) {
+        return;
+    }
+    terminating_ = true;
+    g_application_hold(G_APPLICATION(application_));
+    delegate_->applicationWillTerminate([this] {
+        g_application_release(G_APPLICATION(application_));
+        g_application_quit(G_APPLICATION(application_));
+    });
+}
+
+}  // namespace pelunna::platform

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "app/AppDelegate.hpp"
+#include "platform/gtk/GtkMainQueue.hpp"
+#include "platform/gtk/GtkWindowSystem.hpp"
+#include "platform/StdoutLog.hpp"
+#include "platform/webkit/WebKitDataStore.hpp"
+
+namespace pelunna::platform {
+
+// The GtkApplication and its wiring: launch, reopen, Quit, window close and termination signals
+// all reach the AppDelegate; termination keeps the main loop running until it is done.
+class GtkApplicationShell {
+public:
+    GtkApplicationShell();
+    ~GtkApplicationShell();
+    GtkApplicationShell(const GtkApplicationShell&) = delete;
+    GtkApplicationShell& operator=(const GtkApplicationShell&) = delete;
+
+    int run();
+
+private:
+    static void onStartup(GApplication* application, gpointer self);
+    static void onActivate(GApplication* application, gpointer self);
+    static void onWindowRemoved(GtkApplication* application, GtkWindow* window, gpointer self);
+    void terminate();
+
+    GtkApplication* application_;
+    GtkMainQueue queue_;
+    StdoutLog log_;
+    std::unique_ptr<WebKitDataStore> dataStore_;
+    std::unique_ptr<GtkWindowSystem> windowSystem_;
+    std::shared_ptr<app::AppDelegate> delegate_;
+    bool launched_ = false;
+    bool terminating_ = false;
+};
+
+}  // namespace pelunna::platform

@@ -1,0 +1,153 @@
+#include "platform/gtk/GtkMainWindow.hpp"
+
+#include "screens/ContentView.hpp"
+
+namespace pelunna::platform {
+namespace {
+
+constexpr std::uint64_t platformStyleBits = StyleMask::resizable | StyleMask::fullScreen;
+
+GtkWidget* makeTitlebar(const WindowSettings& settings) {
+    GtkWidget* bar = gtk_header_bar_new();
+    gtk_widget_add_css_class(bar, "pelunna-titlebar");
+    // Without a title widget of its own GTK would show the application's name.
+    if (settings.titleHidden) {
+        gtk_header_bar_set_title_widget(GTK_HEADER_BAR(bar), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+    }
+    const bool onlyClose = settings.miniaturizeButtonHidden && settings.zoomButtonHidden;
+    gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(bar), onlyClose ? ":close" : nullptr);
+    return bar;
+}
+
+}  // namespace
+
+GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
+                             WebsiteDataStore& dataStore)
+    : window_(GTK_WINDOW(gtk_application_window_new(application))),
+      dataStore_(dataStore),
+      keptStyleBits_(settings.styleMask & ~platformStyleBits) {
+    g_object_ref(window_);
+    gtk_widget_add_css_class(GTK_WIDGET(window_), "pelunna-main-window");
+    gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
+                                static_cast<int>(settings.contentRect.size.height));
+    gtk_window_set_resizable(window_, (settings.styleMask & StyleMask::resizable) != 0);
+    gtk_window_set_titlebar(window_, makeTitlebar(settings));
+    if (settings.titlebarAppearsTransparent) {
+        gtk_widget_add_css_class(GTK_WIDGET(window_), "transparent-titlebar");
+    }
+    g_signal_connect(window_, "notify::fullscreened", G_CALLBACK(onFullscreenChanged), this);
+    g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
+}
+
+GtkMainWindow::~GtkMainWindow() {
+    g_signal_handlers_disconnect_by_data(window_, this);
+    g_object_unref(window_);
+}
+
+std::uint64_t GtkMainWindow::styleMask() const {
+    std::uint64_t mask = keptStyleBits_;
+    if (gtk_window_get_resizable(window_)) {
+        mask |= StyleMask::resizable;
+    }
+    if (gtk_window_is_fullscreen(window_)) {
+        mask |= StyleMask::fullScreen;
+    }
+    return mask;
+}
+
+void GtkMainWindow::setStyleMask(std::uint64_t mask) {
+    keptStyleBits_ = mask & ~platformStyleBits;
+    gtk_window_set_resizable(window_, (mask & StyleMask::resizable) != 0);
+}
+
+void GtkMainWindow::toggleFullScreen() {
+    if (gtk_window_is_fullscreen(window_)) {
+        gtk_window_unfullscreen(window_);
+    } else {
+        gtk_window_fullscreen(window_);
+    }
+}
+
+Size GtkMainWindow::frameSize() const {
+    return {static_cast<double>(gtk_widget_get_width(GTK_WIDGET(window_))),
+            static_cast<double>(gtk_widget_get_height(GTK_WIDGET(window_)))};
+}
+
+void GtkMainWindow::setContentView(screens::ContentView& root) {
+    GtkWidget* overlay = gtk_overlay_new();
+    gtk_widget_add_css_class(overlay, "pelunna-web-content");
+    engine_ = std::make_unique<WebKitEngine>(dataStore_, GTK_OVERLAY(overlay));
+    root.showWebContent(*engine_);
+    gtk_window_set_child(window_, overlay);
+
+    struct Appearance {
+        screens::ContentView* root;
+        GtkMainWindow* window;
+    };
+    g_signal_connect_data(
+        gtk_overlay_get_child(GTK_OVERLAY(overlay)), "map",
+        G_CALLBACK(+[](GtkWidget*, gpointer data) {
+            auto* appearance = static_cast<Appearance*>(data);
+            appearance->root->onWebViewAppear(*appearance->window);
+        }),
+        new Appearance{&root, this},
+        [](gpointer data, GClosure*) { delete static_cast<Appearance*>(data); },
+        G_CONNECT_DEFAULT);
+}
+
+void GtkMainWindow::setDelegate(WindowDelegate* delegate) { delegate_ = delegate; }
+
+void GtkMainWindow::makeKeyAndOrderFront() { gtk_window_present(window_); }
+
+void GtkMainWindow::addLocalMonitorForKeyDown(
+    std::function<KeyDisposition(const KeyEvent&)> handler) {
+    keyHandler_ = std::move(handler);
+    GtkEventController* controller = gtk_event_controller_key_new();
+    gtk_event_controller_set_propagation_phase(controller, GTK_PHASE_CAPTURE);
+    g_signal_connect(controller, "key-pressed", G_CALLBACK(onKeyPressed), this);
+    gtk_widget_add_controller(GTK_WIDGET(window_), controller);
+}
+
+void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*spec*/, gpointer self) {
+    auto* window = static_cast<GtkMainWindow*>(self);
+    const bool fullScreen = gtk_window_is_fullscreen(window->window_) != FALSE;
+    if (fullScreen == window->fullScreen_ || window->delegate_ == nullptr) {
+        return;
+    }
+    window->fullScreen_ = fullScreen;
+    if (fullScreen) {
+        window->delegate_->windowDidEnterFullScreen(window->shared_from_this());
+    } else {
+        window->delegate_->windowWillExitFullScreen(window->shared_from_this());
+    }
+}
+
+gboolean GtkMainWindow::onCloseRequest(GtkWindow* /*window*/, gpointer self) {
+    auto* window = static_cast<GtkMainWindow*>(self);
+    const bool mayClose = window->delegate_ == nullptr || window->delegate_->windowShouldClose(*window);
+    return mayClose ? FALSE : TRUE;
+}
+
+gboolean GtkMainWindow::onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
+                                     GdkModifierType state, gpointer self) {
+    auto* window = static_cast<GtkMainWindow*>(self);
+    const guint32 time = gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(controller));
+    if (time == window->lastKeyTime_ && keycode == window->lastKeyCode_) {
+        return FALSE;
+    }
+    window->lastKeyTime_ = time;
+    window->lastKeyCode_ = keycode;
+
+    KeyEvent event;
+    event.escape = keyval == GDK_KEY_Escape;
+    event.command = (state & GDK_CONTROL_MASK) != 0;
+    const gunichar character = gdk_keyval_to_unicode(keyval);
+    if (character != 0) {
+        char utf8[6] = {};
+        const int length = g_unichar_to_utf8(character, utf8);
+        event.charactersIgnoringModifiers = std::string(utf8, static_cast<std::size_t>(length));
+    }
+    return window->keyHandler_(event) == KeyDisposition::consume ? TRUE : FALSE;
+}
+
+}  // namespace pelunna::platform

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <array>
+
+#include "platform/Engine.hpp"
+
+namespace pelunna::web {
+
+// The scripts every frame of every page gets, in registration order. The engine adapter finds
+// each text by its resource name among the compiled-in scripts.
+inline constexpr std::array pageScripts{
+    UserScript{"console-bridge.js", InjectionTime::atDocumentStart, false},
+    UserScript{"iframe-microphone.js", InjectionTime::atDocumentStart, false},
+};
+
+}  // namespace pelunna::web

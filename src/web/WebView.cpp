@@ -1,0 +1,44 @@
+#include "web/WebView.hpp"
+
+#include <string>
+
+#include "app/ServiceConstants.hpp"
+#include "web/PageScripts.hpp"
+
+namespace pelunna::web {
+namespace {
+
+constexpr double startRequestTimeoutSeconds = 60.0;
+
+EngineConfiguration makeConfiguration() {
+    EngineConfiguration configuration;
+    configuration.applicationNameForUserAgent = std::string(service::applicationNameForUserAgent);
+    configuration.allowsAirPlayForMediaPlayback = true;
+    configuration.mediaRequiresUserActionForPlayback = false;
+    configuration.scriptMessageHandlerName = "logging";
+    configuration.userScripts.assign(pageScripts.begin(), pageScripts.end());
+    return configuration;
+}
+
+}  // namespace
+
+WebView::WebView(Engine& engine, Log& log, const std::string& url)
+    : log_(log), coordinator_(log, std::string(service::allowedDomain)) {
+    // Nothing waits for the cache removal: the start page loads alongside it.
+    engine.defaultDataStore().removeData(WebsiteDataTypes::caches,
+                                         [&log] { log.print("🧹 Cache cleared"); });
+    view_ = engine.makeView(makeConfiguration(), coordinator_);
+    view_->loadRequest(url, startRequestTimeoutSeconds);
+}
+
+void WebView::update(double zoomLevel, bool refreshTrigger) {
+    view_->setPageZoom(zoomLevel);
+    if (coordinator_.lastRefreshState() == refreshTrigger) {
+        return;
+    }
+    coordinator_.setLastRefreshState(refreshTrigger);
+    log_.print("🔄 Reloading from origin...");
+    view_->reloadFromOrigin();
+}
+
+}  // namespace pelunna::web

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/Engine.hpp"
+#include "platform/Log.hpp"
+#include "web/Coordinator.hpp"
+
+namespace pelunna::web {
+
+// The web content of the root view: builds the coordinator and the engine view on the start
+// page, then applies the root view's zoom and refresh state on every update.
+class WebView {
+public:
+    WebView(Engine& engine, Log& log, const std::string& url);
+
+    void update(double zoomLevel, bool refreshTrigger);
+
+    Coordinator& coordinator() { return coordinator_; }
+
+private:
+    Log& log_;
+    Coordinator coordinator_;
+    std::unique_ptr<EngineView> view_;
+};
+
+}  // namespace pelunna::web
