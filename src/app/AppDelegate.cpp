@@ -15,7 +15,9 @@ AppDelegate::AppDelegate(MainQueue& queue, Log& log, WindowSystem& windowSystem,
                          WebsiteDataStore& dataStore)
     : queue_(queue), log_(log), windowSystem_(windowSystem), dataStore_(dataStore) {}
 
-void AppDelegate::applicationDidFinishLaunching() { setupMainWindow(); }
+void AppDelegate::applicationDidFinishLaunching() {
+    setupMainWindow();
+}
 
 void AppDelegate::setupMainWindow() {
     WindowSettings settings;
@@ -76,7 +78,8 @@ void AppDelegate::enterFullscreen() {
     if (mainWindow_->isFullScreen()) {
         return;
     }
-    log_.print("🖥️ Entering fullscreen, styleMask: " + std::to_string(mainWindow_->styleMask()));
+    log_.print("🖥️ Entering fullscreen, styleMask: " +
+               std::to_string(mainWindow_->styleMask()));
     mainWindow_->toggleFullScreen();
 }
 
@@ -97,8 +100,7 @@ void AppDelegate::windowWillExitFullScreen(const std::shared_ptr<Window>& window
     if (allowFullscreenExit || !window) {
         return;
     }
-    queue_.asyncAfter(reenterFullscreenDelaySeconds,
-                      [this, window] { reenterFullscreen(window); });
+    queue_.asyncAfter(reenterFullscreenDelaySeconds, [this, window] { reenterFullscreen(window); });
 }
 
 void AppDelegate::reenterFullscreen(const std::shared_ptr<Window>& window) {
@@ -115,6 +117,8 @@ Size AppDelegate::windowWillResize(Window& window, Size proposed) {
     return window.isFullScreen() ? window.frameSize() : proposed;
 }
 
-bool AppDelegate::windowShouldClose(Window& /*window*/) { return true; }
+bool AppDelegate::windowShouldClose(Window& /*window*/) {
+    return true;
+}
 
 }  // namespace pelunna::app

@@ -29,7 +29,7 @@ struct EngineConfiguration {
 
 // What the engine tells the client about a view: messages its pages post.
 class EngineViewDelegate {
-public:
+  public:
     virtual ~EngineViewDelegate() = default;
     // body is empty when the page posted something other than a string.
     virtual void didReceiveScriptMessage(std::string_view name,
@@ -38,7 +38,7 @@ public:
 
 // One engine view showing pages.
 class EngineView {
-public:
+  public:
     virtual ~EngineView() = default;
     virtual void loadRequest(const std::string& url, double timeoutSeconds) = 0;
     virtual void setPageZoom(double zoom) = 0;
@@ -47,7 +47,7 @@ public:
 
 // The web engine: its default data store and the making of views.
 class Engine {
-public:
+  public:
     virtual ~Engine() = default;
     virtual WebsiteDataStore& defaultDataStore() = 0;
     virtual std::unique_ptr<EngineView> makeView(const EngineConfiguration& configuration,

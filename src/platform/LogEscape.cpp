@@ -54,7 +54,9 @@ void appendHex(std::string& out, std::string_view prefix, unsigned value) {
     out.push_back(digits[value & 0xF]);
 }
 
-bool isControl(char32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
+bool isControl(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
 
 }  // namespace
 

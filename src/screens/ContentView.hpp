@@ -14,7 +14,7 @@ namespace pelunna::screens {
 // The main window's content: owns the state the screens share (zoom, refresh trigger), shows
 // the web content and, once that appears, asks for full screen and handles the shortcuts.
 class ContentView {
-public:
+  public:
     ContentView(MainQueue& queue, Log& log, std::function<void()> enterFullscreenAction);
 
     // Builds the web content on the start page; the host calls it once.
@@ -25,7 +25,7 @@ public:
     [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
     [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }
 
-private:
+  private:
     // A state write recomputes the content, which hands the new state to the web view.
     void stateChanged();
 

@@ -9,7 +9,7 @@ namespace pelunna::web {
 
 // The web view's delegate: receives what the engine reports about its pages and decides.
 class Coordinator final : public EngineViewDelegate {
-public:
+  public:
     Coordinator(Log& log, std::string allowedDomain);
 
     void didReceiveScriptMessage(std::string_view name,
@@ -19,7 +19,7 @@ public:
     [[nodiscard]] bool lastRefreshState() const { return lastRefreshState_; }
     void setLastRefreshState(bool state) { lastRefreshState_ = state; }
 
-private:
+  private:
     Log& log_;
     std::string allowedDomain_;
     bool lastRefreshState_ = false;

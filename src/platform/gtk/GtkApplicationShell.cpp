@@ -31,9 +31,10 @@ int GtkApplicationShell::run() {
 void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self) {
     auto* shell = static_cast<GtkApplicationShell*>(self);
     shell->dataStore_ = std::make_unique<WebKitDataStore>();
-    shell->windowSystem_ = std::make_unique<GtkWindowSystem>(shell->application_, *shell->dataStore_);
-    shell->delegate_ = std::make_shared<app::AppDelegate>(shell->queue_, shell->log_,
-                                                          *shell->windowSystem_, *shell->dataStore_);
+    shell->windowSystem_ =
+        std::make_unique<GtkWindowSystem>(shell->application_, *shell->dataStore_);
+    shell->delegate_ = std::make_shared<app::AppDelegate>(
+        shell->queue_, shell->log_, *shell->windowSystem_, *shell->dataStore_);
 
     GSimpleAction* quit = g_simple_action_new("quit", nullptr);
     g_signal_connect_swapped(quit, "activate",

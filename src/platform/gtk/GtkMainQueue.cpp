@@ -13,7 +13,9 @@ gboolean runOnce(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void destroyBlock(gpointer data) { delete static_cast<std::function<void()>*>(data); }
+void destroyBlock(gpointer data) {
+    delete static_cast<std::function<void()>*>(data);
+}
 
 }  // namespace
 

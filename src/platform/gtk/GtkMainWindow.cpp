@@ -12,7 +12,8 @@ GtkWidget* makeTitlebar(const WindowSettings& settings) {
     gtk_widget_add_css_class(bar, "pelunna-titlebar");
     // Without a title widget of its own GTK would show the application's name.
     if (settings.titleHidden) {
-        gtk_header_bar_set_title_widget(GTK_HEADER_BAR(bar), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+        gtk_header_bar_set_title_widget(GTK_HEADER_BAR(bar),
+                                        gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
     }
     const bool onlyClose = settings.miniaturizeButtonHidden && settings.zoomButtonHidden;
     gtk_header_bar_set_decoration_layout(GTK_HEADER_BAR(bar), onlyClose ? ":close" : nullptr);
@@ -91,13 +92,16 @@ void GtkMainWindow::setContentView(screens::ContentView& root) {
             appearance->root->onWebViewAppear(*appearance->window);
         }),
         new Appearance{&root, this},
-        [](gpointer data, GClosure*) { delete static_cast<Appearance*>(data); },
-        G_CONNECT_DEFAULT);
+        [](gpointer data, GClosure*) { delete static_cast<Appearance*>(data); }, G_CONNECT_DEFAULT);
 }
 
-void GtkMainWindow::setDelegate(WindowDelegate* delegate) { delegate_ = delegate; }
+void GtkMainWindow::setDelegate(WindowDelegate* delegate) {
+    delegate_ = delegate;
+}
 
-void GtkMainWindow::makeKeyAndOrderFront() { gtk_window_present(window_); }
+void GtkMainWindow::makeKeyAndOrderFront() {
+    gtk_window_present(window_);
+}
 
 void GtkMainWindow::addLocalMonitorForKeyDown(
     std::function<KeyDisposition(const KeyEvent&)> handler) {
@@ -124,14 +128,16 @@ void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*spec*
 
 gboolean GtkMainWindow::onCloseRequest(GtkWindow* /*window*/, gpointer self) {
     auto* window = static_cast<GtkMainWindow*>(self);
-    const bool mayClose = window->delegate_ == nullptr || window->delegate_->windowShouldClose(*window);
+    const bool mayClose =
+        window->delegate_ == nullptr || window->delegate_->windowShouldClose(*window);
     return mayClose ? FALSE : TRUE;
 }
 
 gboolean GtkMainWindow::onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
                                      GdkModifierType state, gpointer self) {
     auto* window = static_cast<GtkMainWindow*>(self);
-    const guint32 time = gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(controller));
+    const guint32 time =
+        gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(controller));
     if (time == window->lastKeyTime_ && keycode == window->lastKeyCode_) {
         return FALSE;
     }

@@ -18,7 +18,7 @@ namespace pelunna::platform {
 class GtkMainWindow final : public Window,
                             public KeyMonitor,
                             public std::enable_shared_from_this<GtkMainWindow> {
-public:
+  public:
     GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
                   WebsiteDataStore& dataStore);
     ~GtkMainWindow() override;
@@ -33,10 +33,9 @@ public:
     void setDelegate(WindowDelegate* delegate) override;
     void makeKeyAndOrderFront() override;
 
-    void addLocalMonitorForKeyDown(
-        std::function<KeyDisposition(const KeyEvent&)> handler) override;
+    void addLocalMonitorForKeyDown(std::function<KeyDisposition(const KeyEvent&)> handler) override;
 
-private:
+  private:
     static void onFullscreenChanged(GObject* object, GParamSpec* spec, gpointer self);
     static gboolean onCloseRequest(GtkWindow* window, gpointer self);
     static gboolean onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,

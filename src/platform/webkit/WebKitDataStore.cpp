@@ -9,9 +9,9 @@ namespace {
 WebKitWebsiteDataTypes engineTypes(WebsiteDataTypes types) {
     switch (types) {
         case WebsiteDataTypes::caches:
-            return static_cast<WebKitWebsiteDataTypes>(WEBKIT_WEBSITE_DATA_DISK_CACHE |
-                                                       WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
-                                                       WEBKIT_WEBSITE_DATA_OFFLINE_APPLICATION_CACHE);
+            return static_cast<WebKitWebsiteDataTypes>(
+                WEBKIT_WEBSITE_DATA_DISK_CACHE | WEBKIT_WEBSITE_DATA_MEMORY_CACHE |
+                WEBKIT_WEBSITE_DATA_OFFLINE_APPLICATION_CACHE);
         case WebsiteDataTypes::all:
             return WEBKIT_WEBSITE_DATA_ALL;
     }
@@ -21,7 +21,8 @@ WebKitWebsiteDataTypes engineTypes(WebsiteDataTypes types) {
 }  // namespace
 
 WebKitDataStore::WebKitDataStore()
-    : manager_(webkit_network_session_get_website_data_manager(webkit_network_session_get_default())) {}
+    : manager_(
+          webkit_network_session_get_website_data_manager(webkit_network_session_get_default())) {}
 
 void WebKitDataStore::removeData(WebsiteDataTypes types, std::function<void()> completion) {
     auto* pending = new std::function<void()>(std::move(completion));

@@ -26,14 +26,13 @@ WebKitUserScript* makeUserScript(const UserScript& script) {
     const auto* data = static_cast<const char*>(g_bytes_get_data(text, &size));
     const std::string source(data, size);
     g_bytes_unref(text);
-    return webkit_user_script_new(
-        source.c_str(),
-        script.forMainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME
-                                : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
-        script.injectionTime == InjectionTime::atDocumentStart
-            ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
-            : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
-        nullptr, nullptr);
+    return webkit_user_script_new(source.c_str(),
+                                  script.forMainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME
+                                                          : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                  script.injectionTime == InjectionTime::atDocumentStart
+                                      ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
+                                      : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
+                                  nullptr, nullptr);
 }
 
 WebKitSettings* makeSettings(const EngineConfiguration& configuration) {
@@ -53,8 +52,7 @@ WebKitSettings* makeSettings(const EngineConfiguration& configuration) {
     return settings;
 }
 
-gboolean onScriptMessage(WebKitUserContentManager* /*manager*/, JSCValue* value,
-                         gpointer data) {
+gboolean onScriptMessage(WebKitUserContentManager* /*manager*/, JSCValue* value, gpointer data) {
     auto* delegate = static_cast<EngineViewDelegate*>(data);
     std::optional<std::string> body;
     if (jsc_value_is_string(value)) {
@@ -93,7 +91,8 @@ gboolean denyPermission(WebKitWebView*, WebKitPermissionRequest* request, gpoint
 }
 
 gboolean answerBeforeUnload(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
-    if (webkit_script_dialog_get_dialog_type(dialog) != WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+    if (webkit_script_dialog_get_dialog_type(dialog) !=
+        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
         return FALSE;
     }
     webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
@@ -126,9 +125,9 @@ WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
     }
 
     WebKitSettings* settings = makeSettings(configuration);
-    view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW,
-                                                           "user-content-manager", contentManager_,
-                                                           "settings", settings, nullptr)));
+    view_ = WEBKIT_WEB_VIEW(
+        g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
+                                       contentManager_, "settings", settings, nullptr)));
     g_object_unref(settings);
 
     const GdkRGBA black{0, 0, 0, 1};
@@ -175,9 +174,13 @@ void WebKitEngineView::loadRequest(const std::string& url, double timeoutSeconds
     webkit_web_view_load_uri(view_, url.c_str());
 }
 
-void WebKitEngineView::setPageZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
+void WebKitEngineView::setPageZoom(double zoom) {
+    webkit_web_view_set_zoom_level(view_, zoom);
+}
 
-void WebKitEngineView::reloadFromOrigin() { webkit_web_view_reload_bypass_cache(view_); }
+void WebKitEngineView::reloadFromOrigin() {
+    webkit_web_view_reload_bypass_cache(view_);
+}
 
 void WebKitEngineView::cancelLoadTimeout() {
     if (loadTimeout_ != 0) {

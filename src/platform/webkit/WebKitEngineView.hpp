@@ -9,7 +9,7 @@ namespace pelunna::platform {
 // A WebKitWebView behind the EngineView interface, with the engine's defaults tightened for a
 // kiosk: no context menu, no downloads, no file chooser, no stock error page, no page full screen.
 class WebKitEngineView final : public EngineView {
-public:
+  public:
     WebKitEngineView(const EngineConfiguration& configuration, EngineViewDelegate& delegate);
     ~WebKitEngineView() override;
     WebKitEngineView(const WebKitEngineView&) = delete;
@@ -21,7 +21,7 @@ public:
 
     [[nodiscard]] GtkWidget* widget() const { return GTK_WIDGET(view_); }
 
-private:
+  private:
     void cancelLoadTimeout();
 
     EngineViewDelegate& delegate_;

@@ -1,0 +1,173 @@
+#pragma once
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Engine.hpp"
+#include "platform/KeyEvent.hpp"
+#include "platform/Log.hpp"
+#include "platform/MainQueue.hpp"
+#include "platform/WebsiteDataStore.hpp"
+#include "platform/Window.hpp"
+#include "platform/WindowSystem.hpp"
+
+namespace pelunna::test {
+
+// A main queue on a manual clock: blocks run only when the test advances time past them.
+class FakeQueue final : public MainQueue {
+  public:
+    void async(std::function<void()> block) override { asyncAfter(0, std::move(block)); }
+    void asyncAfter(double seconds, std::function<void()> block) override {
+        pending_.push_back({now_ + seconds, sequence_++, std::move(block)});
+    }
+
+    // Runs, in time order, every block due up to now + seconds, including blocks they schedule.
+    void advance(double seconds) {
+        const double until = now_ + seconds;
+        while (true) {
+            auto next = std::min_element(
+                pending_.begin(), pending_.end(), [](const auto& a, const auto& b) {
+                    return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
+                });
+            if (next == pending_.end() || next->due > until + 1e-9) {
+                break;
+            }
+            now_ = std::max(now_, next->due);
+            auto block = std::move(next->block);
+            pending_.erase(next);
+            block();
+        }
+        now_ = until;
+    }
+
+    [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
+
+  private:
+    struct Pending {
+        double due;
+        unsigned sequence;
+        std::function<void()> block;
+    };
+    double now_ = 0;
+    unsigned sequence_ = 0;
+    std::vector<Pending> pending_;
+};
+
+class RecordingLog final : public Log {
+  public:
+    void print(std::string_view line) override { lines.emplace_back(line); }
+    std::vector<std::string> lines;
+};
+
+class FakeWindow final : public Window {
+  public:
+    explicit FakeWindow(std::uint64_t mask) : mask_(mask) {}
+
+    [[nodiscard]] std::uint64_t styleMask() const override { return mask_; }
+    void setStyleMask(std::uint64_t mask) override { mask_ = mask; }
+    void toggleFullScreen() override { ++toggles; }
+    [[nodiscard]] Size frameSize() const override { return frame; }
+    void setContentView(screens::ContentView& root) override { contentView = &root; }
+    void setDelegate(WindowDelegate* value) override { delegate = value; }
+    void makeKeyAndOrderFront() override { ++orderedFront; }
+
+    // What the platform does when a transition completes.
+    void becomeFullScreen(bool fullScreen) {
+        mask_ = fullScreen ? mask_ | StyleMask::fullScreen : mask_ & ~StyleMask::fullScreen;
+    }
+
+    int toggles = 0;
+    int orderedFront = 0;
+    Size frame{1280, 800};
+    screens::ContentView* contentView = nullptr;
+    WindowDelegate* delegate = nullptr;
+
+  private:
+    std::uint64_t mask_;
+};
+
+class FakeWindowSystem final : public WindowSystem {
+  public:
+    [[nodiscard]] std::optional<Rect> mainScreenFrame() const override { return screen; }
+    std::shared_ptr<Window> createWindow(const WindowSettings& value) override {
+        settings = value;
+        window = std::make_shared<FakeWindow>(value.styleMask);
+        return window;
+    }
+    void activateIgnoringOtherApps() override { ++activations; }
+
+    std::optional<Rect> screen;
+    std::optional<WindowSettings> settings;
+    std::shared_ptr<FakeWindow> window;
+    int activations = 0;
+};
+
+// Keeps every platform call in one journal so that tests can check their order.
+using Journal = std::vector<std::string>;
+
+class FakeDataStore final : public WebsiteDataStore {
+  public:
+    explicit FakeDataStore(Journal& journal) : journal_(journal) {}
+    void removeData(WebsiteDataTypes types, std::function<void()> completion) override {
+        journal_.push_back(types == WebsiteDataTypes::all ? "remove all" : "remove caches");
+        completions.push_back(std::move(completion));
+    }
+    std::vector<std::function<void()>> completions;
+
+  private:
+    Journal& journal_;
+};
+
+class FakeEngineView final : public EngineView {
+  public:
+    explicit FakeEngineView(Journal& journal) : journal_(journal) {}
+    void loadRequest(const std::string& url, double timeoutSeconds) override {
+        journal_.push_back("load " + url + " " + std::to_string(static_cast<int>(timeoutSeconds)));
+    }
+    void setPageZoom(double zoom) override { zooms.push_back(zoom); }
+    void reloadFromOrigin() override { journal_.push_back("reload"); }
+    std::vector<double> zooms;
+
+  private:
+    Journal& journal_;
+};
+
+class FakeEngine final : public Engine {
+  public:
+    FakeEngine() : store(journal) {}
+    WebsiteDataStore& defaultDataStore() override { return store; }
+    std::unique_ptr<EngineView> makeView(const EngineConfiguration& value,
+                                         EngineViewDelegate& viewDelegate) override {
+        journal.push_back("make view");
+        configuration = value;
+        delegate = &viewDelegate;
+        auto made = std::make_unique<FakeEngineView>(journal);
+        view = made.get();
+        return made;
+    }
+    [[nodiscard]] int count(const std::string& entry) const {
+        return static_cast<int>(std::count(journal.begin(), journal.end(), entry));
+    }
+
+    Journal journal;
+    FakeDataStore store;
+    std::optional<EngineConfiguration> configuration;
+    EngineViewDelegate* delegate = nullptr;
+    FakeEngineView* view = nullptr;
+};
+
+class FakeKeyMonitor final : public KeyMonitor {
+  public:
+    void addLocalMonitorForKeyDown(
+        std::function<KeyDisposition(const KeyEvent&)> handler) override {
+        handlers.push_back(std::move(handler));
+    }
+    std::vector<std::function<KeyDisposition(const KeyEvent&)>> handlers;
+};
+
+}  // namespace pelunna::test

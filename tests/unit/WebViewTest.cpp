@@ -1,0 +1,94 @@
+#include "web/WebView.hpp"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "Fakes.hpp"
+
+namespace pelunna::test {
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+const std::string startUrl = "https://lab.pelunnalabs.com/start";
+
+TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
+    FakeEngine engine;
+    RecordingLog log;
+    web::WebView view(engine, log, startUrl);
+
+    EXPECT_THAT(engine.journal,
+                ElementsAre("remove caches", "make view", "load " + startUrl + " 60"));
+    EXPECT_THAT(log.lines, IsEmpty());
+    engine.store.completions.at(0)();
+    EXPECT_THAT(log.lines, ElementsAre("🧹 Cache cleared"));
+}
+
+TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
+    FakeEngine engine;
+    RecordingLog log;
+    web::WebView view(engine, log, startUrl);
+
+    const EngineConfiguration& configuration = *engine.configuration;
+    EXPECT_EQ(configuration.applicationNameForUserAgent, "PelunnaLabs/1.0");
+    EXPECT_TRUE(configuration.allowsAirPlayForMediaPlayback);
+    EXPECT_FALSE(configuration.mediaRequiresUserActionForPlayback);
+    EXPECT_EQ(configuration.scriptMessageHandlerName, "logging");
+    EXPECT_EQ(engine.delegate, &view.coordinator());
+    EXPECT_EQ(view.coordinator().allowedDomain(), "pelunnalabs.com");
+
+    // The console bridge must come first: the other scripts report through it.
+    ASSERT_GE(configuration.userScripts.size(), 2u);
+    EXPECT_EQ(configuration.userScripts[0].resourceName, "console-bridge.js");
+    EXPECT_EQ(configuration.userScripts[1].resourceName, "iframe-microphone.js");
+    for (const UserScript& script : configuration.userScripts) {
+        EXPECT_FALSE(script.forMainFrameOnly) << script.resourceName;
+    }
+    EXPECT_EQ(configuration.userScripts[0].injectionTime, InjectionTime::atDocumentStart);
+    EXPECT_EQ(configuration.userScripts[1].injectionTime, InjectionTime::atDocumentStart);
+}
+
+class WebViewUpdate : public testing::Test {
+  protected:
+    FakeEngine engine;
+    RecordingLog log;
+    web::WebView view{engine, log, startUrl};
+};
+
+TEST_F(WebViewUpdate, AppliesZoomOnEveryUpdateAndReloadsOnlyWhenTheTriggerDiffers) {
+    view.update(1.0, false);
+    view.update(1.0, false);
+    EXPECT_THAT(engine.view->zooms, ElementsAre(1.0, 1.0));
+    EXPECT_EQ(engine.count("reload"), 0);
+
+    view.update(1.2, true);
+    view.update(1.2, true);
+    EXPECT_EQ(engine.count("reload"), 1);
+    view.update(1.2, false);
+    EXPECT_EQ(engine.count("reload"), 2);
+    EXPECT_THAT(log.lines, ElementsAre("🔄 Reloading from origin...", "🔄 Reloading from origin..."));
+}
+
+TEST_F(WebViewUpdate, AViewBuiltWhileTheTriggerIsSetReloadsOnceOnItsFirstUpdate) {
+    view.update(1.0, true);
+    view.update(1.0, true);
+    EXPECT_THAT(engine.journal,
+                ElementsAre("remove caches", "make view", "load " + startUrl + " 60", "reload"));
+}
+
+TEST(ConsoleReceiver, PrintsStringBodiesOfTheLoggingChannelOnly) {
+    RecordingLog log;
+    web::Coordinator coordinator(log, "pelunnalabs.com");
+
+    coordinator.didReceiveScriptMessage("logging", std::string(R"(["hello",3])"));
+    coordinator.didReceiveScriptMessage("logging", std::nullopt);
+    coordinator.didReceiveScriptMessage("Logging", std::string("x"));
+    coordinator.didReceiveScriptMessage("other", std::string("x"));
+    coordinator.didReceiveScriptMessage("logging", std::string());
+
+    EXPECT_THAT(log.lines, ElementsAre(R"(📱 WebView Console: ["hello",3])", "📱 WebView Console: "));
+}
+
+}  // namespace
+}  // namespace pelunna::test
