@@ -8,6 +8,8 @@ namespace {
 // The content is black under the page; the title bar blends into it.
 constexpr char styleSheet[] = R"css(
 .pelunna-main-window, .pelunna-web-content { background-color: black; }
+/* Without a compositor GTK draws its own resize border, which full screen has no use for. */
+.pelunna-main-window.fullscreen { padding: 0; box-shadow: none; }
 .transparent-titlebar headerbar.pelunna-titlebar {
     background: black;
     border: none;
