@@ -16,7 +16,7 @@ namespace pelunna::app {
 // The application's delegate: creates the one main window, keeps it locked in full screen once
 // it got there, and clears all website data when the application ends.
 class AppDelegate final : public WindowDelegate, public std::enable_shared_from_this<AppDelegate> {
-  public:
+public:
     // Full screen plus auto-hidden menu bar and dock.
     static constexpr std::uint64_t fullScreenPresentationOptions = 1024 + 4 + 1;
     // How long termination waits for the website-data removal before giving up.
@@ -44,7 +44,7 @@ class AppDelegate final : public WindowDelegate, public std::enable_shared_from_
     [[nodiscard]] screens::ContentView* contentView() const { return contentView_.get(); }
     bool allowFullscreenExit = false;
 
-  private:
+private:
     void setupMainWindow();
     void reenterFullscreen(const std::shared_ptr<Window>& window);
 

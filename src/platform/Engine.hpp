@@ -1,11 +1,13 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/Url.hpp"
 #include "platform/WebsiteDataStore.hpp"
 
 namespace pelunna {
@@ -27,27 +29,59 @@ struct EngineConfiguration {
     std::vector<UserScript> userScripts;
 };
 
-// What the engine tells the client about a view: messages its pages post.
+enum class NavigationPolicy { cancel = 0, allow = 1 };
+
+// A navigation the engine asks about. Without a target frame the page asked for a new window.
+struct NavigationAction {
+    std::optional<Url> url;
+    bool hasTargetFrame = true;
+};
+
+class EngineView;
+
+// What the engine asks of and tells the client about its views, popups included. Every answer
+// handed over through a completion is given exactly once.
 class EngineViewDelegate {
-  public:
+public:
     virtual ~EngineViewDelegate() = default;
     // body is empty when the page posted something other than a string.
     virtual void didReceiveScriptMessage(std::string_view name,
                                          const std::optional<std::string>& body) = 0;
+
+    virtual NavigationPolicy decidePolicyForNavigationAction(const NavigationAction& action) = 0;
+    // The popup to show, owned by the delegate, or none.
+    virtual EngineView* createWebView(EngineView& requesting, const NavigationAction& action) = 0;
+    virtual void webViewDidClose(EngineView& view) = 0;
+    virtual void didFinishNavigation(EngineView& view) = 0;
+    virtual void didFailNavigation(const std::string& description) = 0;
+    virtual void didFailProvisionalNavigation(const std::string& description) = 0;
+
+    virtual void runJavaScriptAlertPanel(const std::string& message,
+                                         std::function<void()> completion) = 0;
+    virtual void runJavaScriptConfirmPanel(const std::string& message,
+                                           std::function<void(bool)> completion) = 0;
+    virtual void runJavaScriptTextInputPanel(
+        const std::string& prompt, const std::optional<std::string>& defaultText,
+        std::function<void(std::optional<std::string>)> completion) = 0;
 };
 
 // One engine view showing pages.
 class EngineView {
-  public:
+public:
     virtual ~EngineView() = default;
-    virtual void loadRequest(const std::string& url, double timeoutSeconds) = 0;
+    // Without a timeout the load may take as long as the network does.
+    virtual void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) = 0;
     virtual void setPageZoom(double zoom) = 0;
     virtual void reloadFromOrigin() = 0;
+    [[nodiscard]] virtual std::optional<std::string> currentUrl() const = 0;
+    // A view laid over this one, covering it as it resizes, with the same configuration and
+    // delegate; it leaves the screen when destroyed.
+    virtual std::unique_ptr<EngineView> makePopup() = 0;
 };
 
 // The web engine: its default data store and the making of views.
 class Engine {
-  public:
+public:
     virtual ~Engine() = default;
     virtual WebsiteDataStore& defaultDataStore() = 0;
     virtual std::unique_ptr<EngineView> makeView(const EngineConfiguration& configuration,

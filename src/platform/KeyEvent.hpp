@@ -18,7 +18,7 @@ enum class KeyDisposition { passOn, consume };
 
 // Application-wide key-down monitor, consulted before the focused widget sees the key.
 class KeyMonitor {
-  public:
+public:
     virtual ~KeyMonitor() = default;
     virtual void addLocalMonitorForKeyDown(
         std::function<KeyDisposition(const KeyEvent&)> handler) = 0;

@@ -6,7 +6,7 @@ namespace pelunna {
 
 // Where diagnostics go: one call is one line.
 class Log {
-  public:
+public:
     virtual ~Log() = default;
     virtual void print(std::string_view line) = 0;
 };

@@ -6,7 +6,7 @@ namespace pelunna {
 
 // The main thread's work queue: every delay in the client is a block scheduled here, never a sleep.
 class MainQueue {
-  public:
+public:
     virtual ~MainQueue() = default;
     virtual void async(std::function<void()> block) = 0;
     virtual void asyncAfter(double seconds, std::function<void()> block) = 0;

@@ -10,7 +10,7 @@ enum class WebsiteDataTypes { caches, all };
 // The web engine's default website-data store. Removal covers every record of the given kinds,
 // whatever its age; the completion runs once on the main thread.
 class WebsiteDataStore {
-  public:
+public:
     virtual ~WebsiteDataStore() = default;
     virtual void removeData(WebsiteDataTypes types, std::function<void()> completion) = 0;
 };

@@ -35,7 +35,7 @@ class Window;
 
 // Receives a window's full-screen, resize and close callbacks.
 class WindowDelegate {
-  public:
+public:
     virtual ~WindowDelegate() = default;
     virtual std::uint64_t willUseFullScreenPresentationOptions(std::uint64_t proposed) = 0;
     // The window may be missing: the notification named no window.
@@ -47,7 +47,7 @@ class WindowDelegate {
 
 // A top-level window seen through its style bits; full screen is the fullScreen bit.
 class Window {
-  public:
+public:
     virtual ~Window() = default;
     [[nodiscard]] virtual std::uint64_t styleMask() const = 0;
     virtual void setStyleMask(std::uint64_t mask) = 0;

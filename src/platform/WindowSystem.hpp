@@ -21,7 +21,7 @@ struct WindowSettings {
 
 // The desktop: screens, window creation and application activation.
 class WindowSystem {
-  public:
+public:
     virtual ~WindowSystem() = default;
     [[nodiscard]] virtual std::optional<Rect> mainScreenFrame() const = 0;
     virtual std::shared_ptr<Window> createWindow(const WindowSettings& settings) = 0;

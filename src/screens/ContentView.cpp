@@ -22,8 +22,8 @@ bool isCommand(const KeyEvent& event, std::string_view characters) {
 ContentView::ContentView(MainQueue& queue, Log& log, std::function<void()> enterFullscreenAction)
     : queue_(queue), log_(log), enterFullscreenAction_(std::move(enterFullscreenAction)) {}
 
-web::WebView& ContentView::showWebContent(Engine& engine) {
-    webView_ = std::make_unique<web::WebView>(engine, log_, std::string(service::startUrl));
+web::WebView& ContentView::showWebContent(Engine& engine, Alerts& alerts) {
+    webView_ = std::make_unique<web::WebView>(engine, log_, alerts, std::string(service::startUrl));
     stateChanged();
     return *webView_;
 }

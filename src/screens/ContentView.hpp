@@ -3,6 +3,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/Alerts.hpp"
 #include "platform/Engine.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/Log.hpp"
@@ -14,18 +15,18 @@ namespace pelunna::screens {
 // The main window's content: owns the state the screens share (zoom, refresh trigger), shows
 // the web content and, once that appears, asks for full screen and handles the shortcuts.
 class ContentView {
-  public:
+public:
     ContentView(MainQueue& queue, Log& log, std::function<void()> enterFullscreenAction);
 
     // Builds the web content on the start page; the host calls it once.
-    web::WebView& showWebContent(Engine& engine);
+    web::WebView& showWebContent(Engine& engine, Alerts& alerts);
     void onWebViewAppear(KeyMonitor& monitor);
     KeyDisposition handleKeyDown(const KeyEvent& event);
 
     [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
     [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }
 
-  private:
+private:
     // A state write recomputes the content, which hands the new state to the web view.
     void stateChanged();
 

@@ -1,27 +1,51 @@
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "platform/Alerts.hpp"
 #include "platform/Engine.hpp"
 #include "platform/Log.hpp"
 
 namespace pelunna::web {
 
-// The web view's delegate: receives what the engine reports about its pages and decides.
+// The delegate of the web view and of its popups: keeps navigation on the service's domain,
+// opens and closes the service's popups, logs load outcomes, answers page dialogs and prints
+// what the console bridge posts.
 class Coordinator final : public EngineViewDelegate {
-  public:
-    Coordinator(Log& log, std::string allowedDomain);
+public:
+    Coordinator(Log& log, Alerts& alerts, std::string allowedDomain);
 
     void didReceiveScriptMessage(std::string_view name,
                                  const std::optional<std::string>& body) override;
 
+    NavigationPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;
+    EngineView* createWebView(EngineView& requesting, const NavigationAction& action) override;
+    void webViewDidClose(EngineView& view) override;
+    void didFinishNavigation(EngineView& view) override;
+    void didFailNavigation(const std::string& description) override;
+    void didFailProvisionalNavigation(const std::string& description) override;
+
+    void runJavaScriptAlertPanel(const std::string& message,
+                                 std::function<void()> completion) override;
+    void runJavaScriptConfirmPanel(const std::string& message,
+                                   std::function<void(bool)> completion) override;
+    void runJavaScriptTextInputPanel(
+        const std::string& prompt, const std::optional<std::string>& defaultText,
+        std::function<void(std::optional<std::string>)> completion) override;
+
     [[nodiscard]] const std::string& allowedDomain() const { return allowedDomain_; }
     [[nodiscard]] bool lastRefreshState() const { return lastRefreshState_; }
     void setLastRefreshState(bool state) { lastRefreshState_ = state; }
+    [[nodiscard]] std::size_t openPopupCount() const { return popups_.size(); }
 
-  private:
+private:
     Log& log_;
+    Alerts& alerts_;
     std::string allowedDomain_;
+    // Every open popup is tracked, so that each one's close request removes it.
+    std::vector<std::unique_ptr<EngineView>> popups_;
     bool lastRefreshState_ = false;
 };
 

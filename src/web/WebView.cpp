@@ -22,8 +22,8 @@ EngineConfiguration makeConfiguration() {
 
 }  // namespace
 
-WebView::WebView(Engine& engine, Log& log, const std::string& url)
-    : log_(log), coordinator_(log, std::string(service::allowedDomain)) {
+WebView::WebView(Engine& engine, Log& log, Alerts& alerts, const std::string& url)
+    : log_(log), coordinator_(log, alerts, std::string(service::allowedDomain)) {
     // Nothing waits for the cache removal: the start page loads alongside it.
     engine.defaultDataStore().removeData(WebsiteDataTypes::caches,
                                          [&log] { log.print("🧹 Cache cleared"); });

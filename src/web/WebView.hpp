@@ -12,14 +12,14 @@ namespace pelunna::web {
 // The web content of the root view: builds the coordinator and the engine view on the start
 // page, then applies the root view's zoom and refresh state on every update.
 class WebView {
-  public:
-    WebView(Engine& engine, Log& log, const std::string& url);
+public:
+    WebView(Engine& engine, Log& log, Alerts& alerts, const std::string& url);
 
     void update(double zoomLevel, bool refreshTrigger);
 
     Coordinator& coordinator() { return coordinator_; }
 
-  private:
+private:
     Log& log_;
     Coordinator coordinator_;
     std::unique_ptr<EngineView> view_;

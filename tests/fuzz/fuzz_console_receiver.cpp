@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/Fakes.hpp"
 #include "FuzzCheck.hpp"
 #include "platform/Log.hpp"
 #include "platform/LogEscape.hpp"
@@ -14,7 +15,7 @@
 namespace {
 
 class Lines final : public pelunna::Log {
-  public:
+public:
     void print(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
 };
@@ -34,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::string> body = stringBody ? std::optional(text) : std::nullopt;
 
     Lines log;
-    pelunna::web::Coordinator coordinator(log, "pelunnalabs.com");
+    pelunna::test::FakeAlerts alerts;
+    pelunna::web::Coordinator coordinator(log, alerts, "pelunnalabs.com");
     coordinator.didReceiveScriptMessage(name, body);
 
     if (name == "logging" && body) {

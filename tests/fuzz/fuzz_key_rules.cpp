@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelunna::test::FakeQueue queue;
     pelunna::test::RecordingLog log;
     pelunna::test::FakeEngine engine;
+    pelunna::test::FakeAlerts alerts;
     pelunna::screens::ContentView view(queue, log, nullptr);
-    view.showWebContent(engine);
+    view.showWebContent(engine, alerts);
 
     std::size_t at = 0;
     while (at < size) {

@@ -15,7 +15,7 @@ using testing::IsEmpty;
 constexpr std::uint64_t createdMask = 32779;
 
 class AppDelegateTest : public testing::Test {
-  protected:
+protected:
     void launch() { delegate->applicationDidFinishLaunching(); }
     FakeWindow& window() { return *windows.window; }
 

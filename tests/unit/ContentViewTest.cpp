@@ -17,8 +17,8 @@ KeyEvent command(std::string characters) {
 }
 
 class ContentViewTest : public testing::Test {
-  protected:
-    ContentViewTest() { view.showWebContent(engine); }
+protected:
+    ContentViewTest() { view.showWebContent(engine, alerts); }
 
     KeyDisposition press(const KeyEvent& event, int times = 1) {
         KeyDisposition last = KeyDisposition::passOn;
@@ -31,6 +31,7 @@ class ContentViewTest : public testing::Test {
     FakeQueue queue;
     RecordingLog log;
     FakeEngine engine;
+    FakeAlerts alerts;
     int fullscreenRequests = 0;
     ContentView view{queue, log, [this] { ++fullscreenRequests; }};
 };

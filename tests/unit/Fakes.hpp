@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Alerts.hpp"
 #include "platform/Engine.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/Log.hpp"
@@ -20,7 +21,7 @@ namespace pelunna::test {
 
 // A main queue on a manual clock: blocks run only when the test advances time past them.
 class FakeQueue final : public MainQueue {
-  public:
+public:
     void async(std::function<void()> block) override { asyncAfter(0, std::move(block)); }
     void asyncAfter(double seconds, std::function<void()> block) override {
         pending_.push_back({now_ + seconds, sequence_++, std::move(block)});
@@ -47,7 +48,7 @@ class FakeQueue final : public MainQueue {
 
     [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
 
-  private:
+private:
     struct Pending {
         double due;
         unsigned sequence;
@@ -59,13 +60,13 @@ class FakeQueue final : public MainQueue {
 };
 
 class RecordingLog final : public Log {
-  public:
+public:
     void print(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
 };
 
 class FakeWindow final : public Window {
-  public:
+public:
     explicit FakeWindow(std::uint64_t mask) : mask_(mask) {}
 
     [[nodiscard]] std::uint64_t styleMask() const override { return mask_; }
@@ -87,12 +88,12 @@ class FakeWindow final : public Window {
     screens::ContentView* contentView = nullptr;
     WindowDelegate* delegate = nullptr;
 
-  private:
+private:
     std::uint64_t mask_;
 };
 
 class FakeWindowSystem final : public WindowSystem {
-  public:
+public:
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override { return screen; }
     std::shared_ptr<Window> createWindow(const WindowSettings& value) override {
         settings = value;
@@ -111,7 +112,7 @@ class FakeWindowSystem final : public WindowSystem {
 using Journal = std::vector<std::string>;
 
 class FakeDataStore final : public WebsiteDataStore {
-  public:
+public:
     explicit FakeDataStore(Journal& journal) : journal_(journal) {}
     void removeData(WebsiteDataTypes types, std::function<void()> completion) override {
         journal_.push_back(types == WebsiteDataTypes::all ? "remove all" : "remove caches");
@@ -119,26 +120,38 @@ class FakeDataStore final : public WebsiteDataStore {
     }
     std::vector<std::function<void()>> completions;
 
-  private:
+private:
     Journal& journal_;
 };
 
 class FakeEngineView final : public EngineView {
-  public:
+public:
     explicit FakeEngineView(Journal& journal) : journal_(journal) {}
-    void loadRequest(const std::string& url, double timeoutSeconds) override {
-        journal_.push_back("load " + url + " " + std::to_string(static_cast<int>(timeoutSeconds)));
+    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) override {
+        journal_.push_back("load " + url +
+                           (timeoutSeconds ? " " + std::to_string(static_cast<int>(*timeoutSeconds))
+                                           : std::string()));
     }
     void setPageZoom(double zoom) override { zooms.push_back(zoom); }
     void reloadFromOrigin() override { journal_.push_back("reload"); }
-    std::vector<double> zooms;
+    [[nodiscard]] std::optional<std::string> currentUrl() const override { return shownUrl; }
+    std::unique_ptr<EngineView> makePopup() override {
+        journal_.push_back("make popup");
+        auto popup = std::make_unique<FakeEngineView>(journal_);
+        popups.push_back(popup.get());
+        return popup;
+    }
 
-  private:
+    std::vector<double> zooms;
+    std::optional<std::string> shownUrl;
+    std::vector<FakeEngineView*> popups;
+
+private:
     Journal& journal_;
 };
 
 class FakeEngine final : public Engine {
-  public:
+public:
     FakeEngine() : store(journal) {}
     WebsiteDataStore& defaultDataStore() override { return store; }
     std::unique_ptr<EngineView> makeView(const EngineConfiguration& value,
@@ -161,8 +174,22 @@ class FakeEngine final : public Engine {
     FakeEngineView* view = nullptr;
 };
 
+// Records each alert; the test answers it later, as the user would.
+class FakeAlerts final : public Alerts {
+public:
+    void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override {
+        shown.push_back(alert);
+        answers.push_back(std::move(done));
+    }
+    void answer(std::size_t index, int code, std::string text = "") {
+        answers.at(index)(AlertResponse{code, std::move(text)});
+    }
+    std::vector<AlertSpec> shown;
+    std::vector<std::function<void(const AlertResponse&)>> answers;
+};
+
 class FakeKeyMonitor final : public KeyMonitor {
-  public:
+public:
     void addLocalMonitorForKeyDown(
         std::function<KeyDisposition(const KeyEvent&)> handler) override {
         handlers.push_back(std::move(handler));

@@ -16,7 +16,8 @@ const std::string startUrl = "https://lab.pelunnalabs.com/start";
 TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
     FakeEngine engine;
     RecordingLog log;
-    web::WebView view(engine, log, startUrl);
+    FakeAlerts alerts;
+    web::WebView view(engine, log, alerts, startUrl);
 
     EXPECT_THAT(engine.journal,
                 ElementsAre("remove caches", "make view", "load " + startUrl + " 60"));
@@ -28,7 +29,8 @@ TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
 TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
     FakeEngine engine;
     RecordingLog log;
-    web::WebView view(engine, log, startUrl);
+    FakeAlerts alerts;
+    web::WebView view(engine, log, alerts, startUrl);
 
     const EngineConfiguration& configuration = *engine.configuration;
     EXPECT_EQ(configuration.applicationNameForUserAgent, "PelunnaLabs/1.0");
@@ -50,10 +52,11 @@ TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
 }
 
 class WebViewUpdate : public testing::Test {
-  protected:
+protected:
     FakeEngine engine;
     RecordingLog log;
-    web::WebView view{engine, log, startUrl};
+    FakeAlerts alerts;
+    web::WebView view{engine, log, alerts, startUrl};
 };
 
 TEST_F(WebViewUpdate, AppliesZoomOnEveryUpdateAndReloadsOnlyWhenTheTriggerDiffers) {
@@ -79,7 +82,8 @@ TEST_F(WebViewUpdate, AViewBuiltWhileTheTriggerIsSetReloadsOnceOnItsFirstUpdate)
 
 TEST(ConsoleReceiver, PrintsStringBodiesOfTheLoggingChannelOnly) {
     RecordingLog log;
-    web::Coordinator coordinator(log, "pelunnalabs.com");
+    FakeAlerts alerts;
+    web::Coordinator coordinator(log, alerts, "pelunnalabs.com");
 
     coordinator.didReceiveScriptMessage("logging", std::string(R"(["hello",3])"));
     coordinator.didReceiveScriptMessage("logging", std::nullopt);

@@ -15,7 +15,7 @@ namespace pelunna::platform {
 // The GtkApplication and its wiring: launch, reopen, Quit, window close and termination signals
 // all reach the AppDelegate; termination keeps the main loop running until it is done.
 class GtkApplicationShell {
-  public:
+public:
     GtkApplicationShell();
     ~GtkApplicationShell();
     GtkApplicationShell(const GtkApplicationShell&) = delete;
@@ -23,7 +23,7 @@ class GtkApplicationShell {
 
     int run();
 
-  private:
+private:
     static void onStartup(GApplication* application, gpointer self);
     static void onActivate(GApplication* application, gpointer self);
     static void onWindowRemoved(GtkApplication* application, GtkWindow* window, gpointer self);

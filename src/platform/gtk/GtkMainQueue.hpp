@@ -6,7 +6,7 @@ namespace pelunna::platform {
 
 // The main queue on the default GLib main context.
 class GtkMainQueue final : public MainQueue {
-  public:
+public:
     void async(std::function<void()> block) override;
     void asyncAfter(double seconds, std::function<void()> block) override;
 };

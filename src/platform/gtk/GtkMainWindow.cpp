@@ -26,7 +26,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
                              WebsiteDataStore& dataStore)
     : window_(GTK_WINDOW(gtk_application_window_new(application))),
       dataStore_(dataStore),
-      keptStyleBits_(settings.styleMask & ~platformStyleBits) {
+      keptStyleBits_(settings.styleMask & ~platformStyleBits),
+      alerts_(window_) {
     g_object_ref(window_);
     gtk_widget_add_css_class(GTK_WIDGET(window_), "pelunna-main-window");
     gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
@@ -78,7 +79,7 @@ void GtkMainWindow::setContentView(screens::ContentView& root) {
     GtkWidget* overlay = gtk_overlay_new();
     gtk_widget_add_css_class(overlay, "pelunna-web-content");
     engine_ = std::make_unique<WebKitEngine>(dataStore_, GTK_OVERLAY(overlay));
-    root.showWebContent(*engine_);
+    root.showWebContent(*engine_, alerts_);
     gtk_window_set_child(window_, overlay);
 
     struct Appearance {

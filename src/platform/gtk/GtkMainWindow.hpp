@@ -8,6 +8,7 @@
 #include "platform/WebsiteDataStore.hpp"
 #include "platform/Window.hpp"
 #include "platform/WindowSystem.hpp"
+#include "platform/gtk/GtkAlerts.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
 
 namespace pelunna::platform {
@@ -18,7 +19,7 @@ namespace pelunna::platform {
 class GtkMainWindow final : public Window,
                             public KeyMonitor,
                             public std::enable_shared_from_this<GtkMainWindow> {
-  public:
+public:
     GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
                   WebsiteDataStore& dataStore);
     ~GtkMainWindow() override;
@@ -35,7 +36,7 @@ class GtkMainWindow final : public Window,
 
     void addLocalMonitorForKeyDown(std::function<KeyDisposition(const KeyEvent&)> handler) override;
 
-  private:
+private:
     static void onFullscreenChanged(GObject* object, GParamSpec* spec, gpointer self);
     static gboolean onCloseRequest(GtkWindow* window, gpointer self);
     static gboolean onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
@@ -44,6 +45,7 @@ class GtkMainWindow final : public Window,
     GtkWindow* window_;
     WebsiteDataStore& dataStore_;
     std::uint64_t keptStyleBits_;
+    GtkAlerts alerts_;
     std::unique_ptr<WebKitEngine> engine_;
     WindowDelegate* delegate_ = nullptr;
     bool fullScreen_ = false;

@@ -9,14 +9,14 @@ namespace pelunna::platform {
 
 // Screens and windows of the GTK display the application runs on.
 class GtkWindowSystem final : public WindowSystem {
-  public:
+public:
     GtkWindowSystem(GtkApplication* application, WebsiteDataStore& dataStore);
 
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override;
     std::shared_ptr<Window> createWindow(const WindowSettings& settings) override;
     void activateIgnoringOtherApps() override;
 
-  private:
+private:
     GtkApplication* application_;
     WebsiteDataStore& dataStore_;
     std::weak_ptr<Window> window_;

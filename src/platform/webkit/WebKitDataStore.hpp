@@ -8,11 +8,11 @@ namespace pelunna::platform {
 
 // The default network session's website-data manager: the store the client's views use.
 class WebKitDataStore final : public WebsiteDataStore {
-  public:
+public:
     WebKitDataStore();
     void removeData(WebsiteDataTypes types, std::function<void()> completion) override;
 
-  private:
+private:
     WebKitWebsiteDataManager* manager_;
 };
 

@@ -9,11 +9,7 @@ WebKitEngine::WebKitEngine(WebsiteDataStore& dataStore, GtkOverlay* container)
 
 std::unique_ptr<EngineView> WebKitEngine::makeView(const EngineConfiguration& configuration,
                                                    EngineViewDelegate& delegate) {
-    auto view = std::make_unique<WebKitEngineView>(configuration, delegate);
-    gtk_widget_set_hexpand(view->widget(), TRUE);
-    gtk_widget_set_vexpand(view->widget(), TRUE);
-    gtk_overlay_set_child(container_, view->widget());
-    return view;
+    return std::make_unique<WebKitEngineView>(configuration, delegate, container_);
 }
 
 }  // namespace pelunna::platform

@@ -11,17 +11,12 @@ namespace {
 
 constexpr char scriptResourcePrefix[] = "/com/pelunnalabs/Labs/scripts/";
 
-GBytes* scriptText(std::string_view resourceName) {
-    const std::string path = scriptResourcePrefix + std::string(resourceName);
+WebKitUserScript* makeUserScript(const UserScript& script) {
+    const std::string path = scriptResourcePrefix + std::string(script.resourceName);
     GBytes* text = g_resource_lookup_data(pelunna_page_scripts_get_resource(), path.c_str(),
                                           G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr);
     // The scripts are compiled in: a missing one is a build fault, not a run-time condition.
     g_assert(text != nullptr);
-    return text;
-}
-
-WebKitUserScript* makeUserScript(const UserScript& script) {
-    GBytes* text = scriptText(script.resourceName);
     gsize size = 0;
     const auto* data = static_cast<const char*>(g_bytes_get_data(text, &size));
     const std::string source(data, size);
@@ -33,6 +28,18 @@ WebKitUserScript* makeUserScript(const UserScript& script) {
                                       ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
                                       : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
                                   nullptr, nullptr);
+}
+
+WebKitUserContentManager* makeContentManager(const EngineConfiguration& configuration) {
+    WebKitUserContentManager* manager = webkit_user_content_manager_new();
+    webkit_user_content_manager_register_script_message_handler(
+        manager, configuration.scriptMessageHandlerName.c_str(), nullptr);
+    for (const UserScript& script : configuration.userScripts) {
+        WebKitUserScript* userScript = makeUserScript(script);
+        webkit_user_content_manager_add_script(manager, userScript);
+        webkit_user_script_unref(userScript);
+    }
+    return manager;
 }
 
 WebKitSettings* makeSettings(const EngineConfiguration& configuration) {
@@ -52,32 +59,25 @@ WebKitSettings* makeSettings(const EngineConfiguration& configuration) {
     return settings;
 }
 
+NavigationAction navigationAction(WebKitNavigationAction* action, bool hasTargetFrame) {
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const char* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
+    return {uri != nullptr ? parseUrl(uri) : std::nullopt, hasTargetFrame};
+}
+
 gboolean onScriptMessage(WebKitUserContentManager* /*manager*/, JSCValue* value, gpointer data) {
-    auto* delegate = static_cast<EngineViewDelegate*>(data);
     std::optional<std::string> body;
     if (jsc_value_is_string(value)) {
         char* text = jsc_value_to_string(value);
         body = text;
         g_free(text);
     }
-    delegate->didReceiveScriptMessage("logging", body);
+    static_cast<EngineViewDelegate*>(data)->didReceiveScriptMessage("logging", body);
     return TRUE;
 }
 
 gboolean refuseContextMenu(WebKitWebView*, WebKitContextMenu*, WebKitHitTestResult*, gpointer) {
     return TRUE;
-}
-
-gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
-                        WebKitPolicyDecisionType type, gpointer) {
-    // A kiosk downloads nothing: what the engine cannot show is dropped.
-    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE &&
-        !webkit_response_policy_decision_is_mime_type_supported(
-            WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
-        webkit_policy_decision_ignore(decision);
-        return TRUE;
-    }
-    return FALSE;
 }
 
 gboolean cancelFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer) {
@@ -90,19 +90,6 @@ gboolean denyPermission(WebKitWebView*, WebKitPermissionRequest* request, gpoint
     return TRUE;
 }
 
-gboolean answerBeforeUnload(WebKitWebView*, WebKitScriptDialog* dialog, gpointer) {
-    if (webkit_script_dialog_get_dialog_type(dialog) !=
-        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
-        return FALSE;
-    }
-    webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
-    return TRUE;
-}
-
-gboolean suppressErrorPage(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer) {
-    return TRUE;
-}
-
 gboolean suppressTlsErrorPage(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
                               gpointer) {
     return TRUE;
@@ -111,66 +98,89 @@ gboolean suppressTlsErrorPage(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCert
 }  // namespace
 
 WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
-                                   EngineViewDelegate& delegate)
-    : delegate_(delegate), contentManager_(webkit_user_content_manager_new()) {
-    const std::string& handler = configuration.scriptMessageHandlerName;
-    webkit_user_content_manager_register_script_message_handler(contentManager_, handler.c_str(),
-                                                                nullptr);
-    const std::string signal = "script-message-received::" + handler;
-    g_signal_connect(contentManager_, signal.c_str(), G_CALLBACK(onScriptMessage), &delegate_);
-    for (const UserScript& script : configuration.userScripts) {
-        WebKitUserScript* userScript = makeUserScript(script);
-        webkit_user_content_manager_add_script(contentManager_, userScript);
-        webkit_user_script_unref(userScript);
-    }
-
+                                   EngineViewDelegate& delegate, GtkOverlay* container)
+    : delegate_(delegate),
+      container_(container),
+      contentManager_(makeContentManager(configuration)),
+      isPopup_(false) {
     WebKitSettings* settings = makeSettings(configuration);
     view_ = WEBKIT_WEB_VIEW(
         g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
                                        contentManager_, "settings", settings, nullptr)));
     g_object_unref(settings);
+    // Popups share the content manager, so this one connection hears every view's pages.
+    const std::string signal = "script-message-received::" + configuration.scriptMessageHandlerName;
+    g_signal_connect(contentManager_, signal.c_str(), G_CALLBACK(onScriptMessage), &delegate_);
 
     const GdkRGBA black{0, 0, 0, 1};
     webkit_web_view_set_background_color(view_, &black);
-
     g_signal_connect(view_, "context-menu", G_CALLBACK(refuseContextMenu), nullptr);
-    g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), nullptr);
-    g_signal_connect(view_, "run-file-chooser", G_CALLBACK(cancelFileChooser), nullptr);
-    g_signal_connect(view_, "permission-request", G_CALLBACK(denyPermission), nullptr);
-    g_signal_connect(view_, "script-dialog", G_CALLBACK(answerBeforeUnload), nullptr);
-    g_signal_connect(view_, "load-failed", G_CALLBACK(suppressErrorPage), nullptr);
-    g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(suppressTlsErrorPage),
-                     nullptr);
-    g_signal_connect(view_, "load-changed",
-                     G_CALLBACK(+[](WebKitWebView*, WebKitLoadEvent event, gpointer self) {
-                         if (event != WEBKIT_LOAD_STARTED && event != WEBKIT_LOAD_REDIRECTED) {
-                             static_cast<WebKitEngineView*>(self)->cancelLoadTimeout();
-                         }
+    connectSignals();
+    gtk_widget_set_hexpand(GTK_WIDGET(view_), TRUE);
+    gtk_widget_set_vexpand(GTK_WIDGET(view_), TRUE);
+    gtk_overlay_set_child(container_, GTK_WIDGET(view_));
+}
+
+WebKitEngineView::WebKitEngineView(WebKitEngineView& opener)
+    : delegate_(opener.delegate_),
+      container_(opener.container_),
+      contentManager_(WEBKIT_USER_CONTENT_MANAGER(g_object_ref(opener.contentManager_))),
+      isPopup_(true) {
+    // Without the opener's settings and content manager the popup would lose the user agent
+    // and the page scripts.
+    view_ = WEBKIT_WEB_VIEW(
+        g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", opener.view_,
+                                       "settings", webkit_web_view_get_settings(opener.view_),
+                                       "user-content-manager", contentManager_, nullptr)));
+    connectSignals();
+    // Shown once the engine says the page is ready to be seen.
+    gtk_widget_set_visible(GTK_WIDGET(view_), FALSE);
+    g_signal_connect(view_, "ready-to-show", G_CALLBACK(+[](GtkWidget* widget, gpointer) {
+                         gtk_widget_set_visible(widget, TRUE);
                      }),
-                     this);
+                     nullptr);
+    gtk_overlay_add_overlay(container_, GTK_WIDGET(view_));
 }
 
 WebKitEngineView::~WebKitEngineView() {
     cancelLoadTimeout();
-    g_signal_handlers_disconnect_by_data(contentManager_, &delegate_);
     g_signal_handlers_disconnect_by_data(view_, this);
+    if (isPopup_) {
+        gtk_overlay_remove_overlay(container_, GTK_WIDGET(view_));
+    } else {
+        g_signal_handlers_disconnect_by_data(contentManager_, &delegate_);
+    }
     g_object_unref(view_);
     g_object_unref(contentManager_);
 }
 
-void WebKitEngineView::loadRequest(const std::string& url, double timeoutSeconds) {
+void WebKitEngineView::connectSignals() {
+    g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
+    g_signal_connect(view_, "close", G_CALLBACK(onClose), this);
+    g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
+    g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
+    g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(suppressTlsErrorPage), this);
+    g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    g_signal_connect(view_, "run-file-chooser", G_CALLBACK(cancelFileChooser), this);
+    g_signal_connect(view_, "permission-request", G_CALLBACK(denyPermission), this);
+}
+
+void WebKitEngineView::loadRequest(const std::string& url, std::optional<double> timeoutSeconds) {
     cancelLoadTimeout();
-    // The engine has no request timeout: a start load that has not committed in time is stopped,
-    // which the engine reports as a failed provisional load.
-    loadTimeout_ = g_timeout_add(
-        static_cast<guint>(timeoutSeconds * 1000),
-        +[](gpointer self) -> gboolean {
-            auto* view = static_cast<WebKitEngineView*>(self);
-            view->loadTimeout_ = 0;
-            webkit_web_view_stop_loading(view->view_);
-            return G_SOURCE_REMOVE;
-        },
-        this);
+    if (timeoutSeconds) {
+        // The engine has no request timeout: a load that has not committed in time is stopped,
+        // which the engine reports as a failed provisional load.
+        loadTimeout_ = g_timeout_add(
+            static_cast<guint>(*timeoutSeconds * 1000),
+            +[](gpointer self) -> gboolean {
+                auto* view = static_cast<WebKitEngineView*>(self);
+                view->loadTimeout_ = 0;
+                webkit_web_view_stop_loading(view->view_);
+                return G_SOURCE_REMOVE;
+            },
+            this);
+    }
     webkit_web_view_load_uri(view_, url.c_str());
 }
 
@@ -182,11 +192,148 @@ void WebKitEngineView::reloadFromOrigin() {
     webkit_web_view_reload_bypass_cache(view_);
 }
 
+std::optional<std::string> WebKitEngineView::currentUrl() const {
+    const char* uri = webkit_web_view_get_uri(view_);
+    if (uri == nullptr || *uri == '\0') {
+        return std::nullopt;
+    }
+    return std::string(uri);
+}
+
+std::unique_ptr<EngineView> WebKitEngineView::makePopup() {
+    return std::unique_ptr<EngineView>(new WebKitEngineView(*this));
+}
+
 void WebKitEngineView::cancelLoadTimeout() {
     if (loadTimeout_ != 0) {
         g_source_remove(loadTimeout_);
         loadTimeout_ = 0;
     }
+}
+
+gboolean WebKitEngineView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                          WebKitPolicyDecisionType type, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // A kiosk downloads nothing: what the engine cannot show is dropped.
+        if (webkit_response_policy_decision_is_mime_type_supported(
+                WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+            webkit_policy_decision_use(decision);
+        } else {
+            webkit_policy_decision_ignore(decision);
+        }
+        return TRUE;
+    }
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const bool hasTargetFrame = type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION;
+    const NavigationPolicy policy =
+        view->delegate_.decidePolicyForNavigationAction(navigationAction(action, hasTargetFrame));
+    if (policy == NavigationPolicy::allow) {
+        webkit_policy_decision_use(decision);
+    } else {
+        webkit_policy_decision_ignore(decision);
+    }
+    return TRUE;
+}
+
+GtkWidget* WebKitEngineView::onCreate(WebKitWebView*, WebKitNavigationAction* action,
+                                      gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    EngineView* popup = view->delegate_.createWebView(*view, navigationAction(action, false));
+    if (popup == nullptr) {
+        return nullptr;
+    }
+    return GTK_WIDGET(static_cast<WebKitEngineView*>(popup)->view_);
+}
+
+void WebKitEngineView::onClose(WebKitWebView*, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    // The delegate may destroy this view: nothing of it is touched afterwards.
+    view->delegate_.webViewDidClose(*view);
+}
+
+void WebKitEngineView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    switch (event) {
+        case WEBKIT_LOAD_STARTED:
+            view->loadFailed_ = false;
+            break;
+        case WEBKIT_LOAD_REDIRECTED:
+            break;
+        case WEBKIT_LOAD_COMMITTED:
+            view->cancelLoadTimeout();
+            break;
+        case WEBKIT_LOAD_FINISHED:
+            view->cancelLoadTimeout();
+            // The engine also finishes a load that failed; that one has been reported already.
+            if (!view->loadFailed_) {
+                view->delegate_.didFinishNavigation(*view);
+            }
+            break;
+    }
+}
+
+gboolean WebKitEngineView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* /*uri*/,
+                                        GError* error, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    view->loadFailed_ = true;
+    const std::string description = error != nullptr ? error->message : "";
+    if (event == WEBKIT_LOAD_COMMITTED) {
+        view->delegate_.didFailNavigation(description);
+    } else {
+        view->delegate_.didFailProvisionalNavigation(description);
+    }
+    // No stock error page: the view keeps what it showed.
+    return TRUE;
+}
+
+gboolean WebKitEngineView::onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog,
+                                          gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    if (webkit_script_dialog_get_dialog_type(dialog) ==
+        WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM) {
+        // The kiosk never asks whether a page may be left; answered at once, as the engine allows.
+        webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+        return TRUE;
+    }
+    const std::string message = webkit_script_dialog_get_message(dialog);
+    // Answered later, from the dialog's response; the engine's dialog is closed only then.
+    const auto answer = [dialog = webkit_script_dialog_ref(dialog)](auto&& set) {
+        set(dialog);
+        webkit_script_dialog_close(dialog);
+        webkit_script_dialog_unref(dialog);
+    };
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+        case WEBKIT_SCRIPT_DIALOG_ALERT:
+            view->delegate_.runJavaScriptAlertPanel(message, [answer] { answer([](auto*) {}); });
+            break;
+        case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+            view->delegate_.runJavaScriptConfirmPanel(message, [answer](bool confirmed) {
+                answer([confirmed](WebKitScriptDialog* d) {
+                    webkit_script_dialog_confirm_set_confirmed(d, confirmed ? TRUE : FALSE);
+                });
+            });
+            break;
+        case WEBKIT_SCRIPT_DIALOG_PROMPT: {
+            const char* defaultText = webkit_script_dialog_prompt_get_default_text(dialog);
+            view->delegate_.runJavaScriptTextInputPanel(
+                message,
+                defaultText != nullptr ? std::optional<std::string>(defaultText) : std::nullopt,
+                [answer](std::optional<std::string> text) {
+                    // Left without a text, the page's prompt() returns null.
+                    answer([&text](WebKitScriptDialog* d) {
+                        if (text) {
+                            webkit_script_dialog_prompt_set_text(d, text->c_str());
+                        }
+                    });
+                });
+            break;
+        }
+        case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+            break;
+    }
+    return TRUE;
 }
 
 }  // namespace pelunna::platform

@@ -6,28 +6,49 @@
 
 namespace pelunna::platform {
 
-// A WebKitWebView behind the EngineView interface, with the engine's defaults tightened for a
-// kiosk: no context menu, no downloads, no file chooser, no stock error page, no page full screen.
+// A WebKitWebView behind the EngineView interface, laid into an overlay, its engine signals
+// turned into delegate calls. The engine's defaults are tightened for a kiosk: no downloads, no
+// file chooser, no stock error page, no page full screen, no permission but those decided here.
 class WebKitEngineView final : public EngineView {
-  public:
-    WebKitEngineView(const EngineConfiguration& configuration, EngineViewDelegate& delegate);
+public:
+    // The main view: configured afresh, shown as the overlay's child, without a context menu.
+    WebKitEngineView(const EngineConfiguration& configuration, EngineViewDelegate& delegate,
+                     GtkOverlay* container);
     ~WebKitEngineView() override;
     WebKitEngineView(const WebKitEngineView&) = delete;
     WebKitEngineView& operator=(const WebKitEngineView&) = delete;
 
-    void loadRequest(const std::string& url, double timeoutSeconds) override;
+    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) override;
     void setPageZoom(double zoom) override;
     void reloadFromOrigin() override;
+    [[nodiscard]] std::optional<std::string> currentUrl() const override;
+    std::unique_ptr<EngineView> makePopup() override;
 
-    [[nodiscard]] GtkWidget* widget() const { return GTK_WIDGET(view_); }
+    [[nodiscard]] WebKitWebView* webView() const { return view_; }
 
-  private:
+private:
+    // A popup: related to its opener, sharing its settings, scripts and delegate.
+    WebKitEngineView(WebKitEngineView& opener);
+
+    void connectSignals();
     void cancelLoadTimeout();
 
+    static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                   WebKitPolicyDecisionType type, gpointer self);
+    static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
+    static void onClose(WebKitWebView*, gpointer self);
+    static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
+                                 gpointer self);
+    static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
+
     EngineViewDelegate& delegate_;
+    GtkOverlay* container_;
     WebKitUserContentManager* contentManager_;
     WebKitWebView* view_;
+    const bool isPopup_;
     guint loadTimeout_ = 0;
+    bool loadFailed_ = false;
 };
 
 }  // namespace pelunna::platform

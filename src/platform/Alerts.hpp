@@ -1,0 +1,34 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pelunna {
+
+// A modal alert: its message, its buttons in order and, for a prompt, a text field.
+struct AlertSpec {
+    std::string messageText;
+    std::string informativeText;
+    std::vector<std::string> buttons;
+    std::optional<std::string> textFieldValue;
+};
+
+struct AlertResponse {
+    // The first button answers firstButton, the next firstButton + 1 and so on; closing the
+    // alert any other way answers a value outside that range.
+    static constexpr int firstButton = 1000;
+    int code = 0;
+    std::string textFieldValue;
+};
+
+// Shows modal alerts over the main window. The answer comes later, from the main loop, once.
+class Alerts {
+public:
+    virtual ~Alerts() = default;
+    virtual void runModal(const AlertSpec& alert,
+                          std::function<void(const AlertResponse&)> done) = 0;
+};
+
+}  // namespace pelunna

@@ -1,0 +1,61 @@
+// The navigation and popup decisions on any address text, parsed as the engine's parser does:
+// a host that passes is the domain or ends with "." and the domain, an allowed navigation or
+// popup always has such a host, and every verdict is logged in one line of its own.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "../unit/Fakes.hpp"
+#include "FuzzCheck.hpp"
+#include "platform/LogEscape.hpp"
+#include "web/AllowedHost.hpp"
+#include "web/Coordinator.hpp"
+
+namespace {
+
+constexpr std::string_view domain = "pelunnalabs.com";
+
+bool belongsToService(const std::string& host) {
+    return host == domain || (host.size() > domain.size() + 1 && host.ends_with(domain) &&
+                              host[host.size() - domain.size() - 1] == '.');
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const bool hasTargetFrame = (data[0] & 1) != 0;
+    const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
+    const pelunna::NavigationAction action{pelunna::parseUrl(text), hasTargetFrame};
+    const auto& host = action.url ? action.url->host : std::nullopt;
+    const bool allowed = host && belongsToService(*host);
+
+    pelunna::test::RecordingLog log;
+    pelunna::test::FakeAlerts alerts;
+    pelunna::web::Coordinator coordinator(log, alerts, std::string(domain));
+
+    FUZZ_CHECK(!host || pelunna::web::isAllowedHost(*host, domain) == allowed);
+    const pelunna::NavigationPolicy policy = coordinator.decidePolicyForNavigationAction(action);
+    FUZZ_CHECK(policy ==
+               (allowed ? pelunna::NavigationPolicy::allow : pelunna::NavigationPolicy::cancel));
+    if (!host) {
+        FUZZ_CHECK(log.lines.empty());
+    } else {
+        const std::size_t expected = action.url->fragment ? 3 : 2;
+        FUZZ_CHECK(log.lines.size() == expected);
+        FUZZ_CHECK(log.lines.back() == (allowed ? "✅ Allowing navigation to: " + *host
+                                                : "❌ Blocking navigation to: " + *host));
+    }
+    for (const std::string& line : log.lines) {
+        FUZZ_CHECK(pelunna::escapeForLog(line).find('\n') == std::string::npos);
+    }
+
+    pelunna::test::Journal journal;
+    pelunna::test::FakeEngineView opener(journal);
+    const pelunna::EngineView* popup = coordinator.createWebView(opener, action);
+    FUZZ_CHECK((popup != nullptr) == allowed);
+    FUZZ_CHECK(coordinator.openPopupCount() == (allowed ? 1u : 0u));
+    return 0;
+}
