@@ -28,7 +28,7 @@ struct Response {
 // An HTTP server on the loopback interfaces (IPv4 and IPv6), running on the default main
 // context: tests serve their pages from it and read what was requested.
 class TestServer {
-  public:
+public:
     using Handler = std::function<Response(const ServedRequest&)>;
 
     // Port 0 picks a free port.
@@ -48,7 +48,7 @@ class TestServer {
     [[nodiscard]] const std::vector<ServedRequest>& requests() const { return requests_; }
     [[nodiscard]] int hits(const std::string& path) const;
 
-  private:
+private:
     static void handle(SoupServer* server, SoupServerMessage* message, const char* path,
                        GHashTable* query, gpointer self);
 

@@ -9,7 +9,7 @@ namespace {
 constexpr char styleSheet[] = R"css(
 .pelunna-main-window, .pelunna-web-content { background-color: black; }
 /* Without a compositor GTK draws its own resize border, which full screen has no use for. */
-.pelunna-main-window.fullscreen { padding: 0; box-shadow: none; }
+.pelunna-main-window.fullscreen { padding: 0; border: none; box-shadow: none; }
 .transparent-titlebar headerbar.pelunna-titlebar {
     background: black;
     border: none;
