@@ -11,6 +11,8 @@ namespace pelunna::web {
 inline constexpr std::array pageScripts{
     UserScript{"console-bridge.js", InjectionTime::atDocumentStart, false},
     UserScript{"iframe-microphone.js", InjectionTime::atDocumentStart, false},
+    UserScript{"media-diagnostics.js", InjectionTime::atDocumentStart, false},
+    UserScript{"escape-handler.js", InjectionTime::atDocumentEnd, false},
 };
 
 }  // namespace pelunna::web

@@ -40,15 +40,18 @@ TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
     EXPECT_EQ(engine.delegate, &view.coordinator());
     EXPECT_EQ(view.coordinator().allowedDomain(), "pelunnalabs.com");
 
-    // The console bridge must come first: the other scripts report through it.
-    ASSERT_GE(configuration.userScripts.size(), 2u);
-    EXPECT_EQ(configuration.userScripts[0].resourceName, "console-bridge.js");
-    EXPECT_EQ(configuration.userScripts[1].resourceName, "iframe-microphone.js");
+    // The console bridge must come first: the other scripts report through it. Only the Escape
+    // handler waits for the document, whose controls it looks for.
+    std::vector<std::pair<std::string_view, InjectionTime>> scripts;
     for (const UserScript& script : configuration.userScripts) {
         EXPECT_FALSE(script.forMainFrameOnly) << script.resourceName;
+        scripts.emplace_back(script.resourceName, script.injectionTime);
     }
-    EXPECT_EQ(configuration.userScripts[0].injectionTime, InjectionTime::atDocumentStart);
-    EXPECT_EQ(configuration.userScripts[1].injectionTime, InjectionTime::atDocumentStart);
+    EXPECT_THAT(scripts,
+                ElementsAre(std::pair{"console-bridge.js", InjectionTime::atDocumentStart},
+                            std::pair{"iframe-microphone.js", InjectionTime::atDocumentStart},
+                            std::pair{"media-diagnostics.js", InjectionTime::atDocumentStart},
+                            std::pair{"escape-handler.js", InjectionTime::atDocumentEnd}));
 }
 
 class WebViewUpdate : public testing::Test {
