@@ -3,25 +3,36 @@
 #include <string>
 #include <utility>
 
+#include "app/ServiceConstants.hpp"
+
 namespace pelunna::app {
 namespace {
 
 constexpr double reenterFullscreenDelaySeconds = 0.3;
+constexpr double restoreLockDelaySeconds = 1.0;
 constexpr Rect fallbackScreenFrame{0, 0, {1200, 800}};
 
 }  // namespace
 
-AppDelegate::AppDelegate(MainQueue& queue, Log& log, WindowSystem& windowSystem,
-                         WebsiteDataStore& dataStore)
-    : queue_(queue), log_(log), windowSystem_(windowSystem), dataStore_(dataStore) {}
+AppDelegate::AppDelegate(AppServices services)
+    : services_(services), queue_(services.queue), log_(services.log) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
     setupMainWindow();
 }
 
+void AppDelegate::buildMainMenu() {
+    services_.windowSystem.setMainMenu({
+        {"Microphone Permission", microphonePermissionAction, "<Control><Shift>m"},
+        {"", "", ""},
+        {"Quit", quitAction, "<Control>q"},
+    });
+}
+
 void AppDelegate::setupMainWindow() {
+    buildMainMenu();
     WindowSettings settings;
-    settings.contentRect = windowSystem_.mainScreenFrame().value_or(fallbackScreenFrame);
+    settings.contentRect = services_.windowSystem.mainScreenFrame().value_or(fallbackScreenFrame);
     settings.styleMask = StyleMask::titled | StyleMask::closable | StyleMask::resizable |
                          StyleMask::fullSizeContentView;
     settings.titlebarAppearsTransparent = true;
@@ -30,11 +41,13 @@ void AppDelegate::setupMainWindow() {
     settings.zoomButtonHidden = true;
     settings.tabbingDisallowed = true;
     settings.fullScreenPrimary = true;
-    auto window = windowSystem_.createWindow(settings);
+    auto window = services_.windowSystem.createWindow(settings);
 
     // The root view reaches the delegate only through this action, which must not keep it alive.
     std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
-    contentView_ = std::make_unique<screens::ContentView>(queue_, log_, [weakSelf] {
+    const screens::ContentViewServices contentServices{queue_, log_, services_.microphone,
+                                                       services_.workspace, services_.alerts};
+    contentView_ = std::make_unique<screens::ContentView>(contentServices, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->enterFullscreen();
         }
@@ -43,7 +56,7 @@ void AppDelegate::setupMainWindow() {
     window->setDelegate(this);
     mainWindow_ = std::move(window);
     mainWindow_->makeKeyAndOrderFront();
-    windowSystem_.activateIgnoringOtherApps();
+    services_.windowSystem.activateIgnoringOtherApps();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
@@ -61,7 +74,7 @@ void AppDelegate::applicationWillTerminate(std::function<void()> finished) {
         }
     };
     // A shared lab computer must not keep the learner's data: wait for the removal, bounded.
-    dataStore_.removeData(WebsiteDataTypes::all, [this, finish] {
+    services_.dataStore.removeData(WebsiteDataTypes::all, [this, finish] {
         log_.print("✅ All website data cleared on quit");
         finish();
     });
@@ -119,6 +132,67 @@ Size AppDelegate::windowWillResize(Window& window, Size proposed) {
 
 bool AppDelegate::windowShouldClose(Window& /*window*/) {
     return true;
+}
+
+void AppDelegate::requestMicrophonePermission() {
+    switch (services_.microphone.authorizationStatus()) {
+        case MicrophoneStatus::restricted:
+        case MicrophoneStatus::denied:
+            services_.alerts.runModal(
+                {"Microphone Access Denied",
+                 "Microphone permission was previously denied. Click \"Open Settings\" to enable "
+                 "it in System Settings > Privacy & Security > Microphone.\n\nAfter enabling it, "
+                 "you may need to restart the app.",
+                 {"Open Settings", "Cancel"},
+                 std::nullopt},
+                [this](const AlertResponse& response) {
+                    if (response.code == AlertResponse::firstButton) {
+                        services_.workspace.openMicrophoneSettings();
+                    }
+                });
+            return;
+        case MicrophoneStatus::authorized:
+            services_.alerts.runModal(
+                {"Microphone Already Enabled",
+                 "Microphone access is already granted. Web pages on " +
+                     std::string(service::allowedDomain) + " can use your microphone.",
+                 {"OK"},
+                 std::nullopt},
+                [](const AlertResponse&) {});
+            return;
+        case MicrophoneStatus::notDetermined:
+            break;
+        default:
+            return;
+    }
+    // The desktop's prompt must not fight the full-screen lock: lift it until after the answer.
+    allowFullscreenExit = true;
+    bool leftFullscreen = false;
+    if (mainWindow_ && mainWindow_->isFullScreen()) {
+        if ((mainWindow_->styleMask() & StyleMask::resizable) == 0) {
+            mainWindow_->setStyleMask(mainWindow_->styleMask() | StyleMask::resizable);
+        }
+        mainWindow_->toggleFullScreen();
+        leftFullscreen = true;
+    }
+    queue_.asyncAfter(leftFullscreen ? 1.0 : 0.1,
+                      [this, leftFullscreen] { requestMicrophoneAccess(leftFullscreen); });
+}
+
+void AppDelegate::requestMicrophoneAccess(bool leftFullscreen) {
+    services_.microphone.requestAccess([this, leftFullscreen](bool granted) {
+        queue_.async([this, granted, leftFullscreen] {
+            handleMicrophoneAccessResult(granted, leftFullscreen);
+        });
+    });
+}
+
+void AppDelegate::handleMicrophoneAccessResult(bool granted, bool leftFullscreen) {
+    log_.print(granted ? "✅ Mic granted" : "❌ Mic denied");
+    if (leftFullscreen && (!mainWindow_ || !mainWindow_->isFullScreen())) {
+        enterFullscreen();
+    }
+    queue_.asyncAfter(restoreLockDelaySeconds, [this] { allowFullscreenExit = false; });
 }
 
 }  // namespace pelunna::app

@@ -5,5 +5,6 @@ namespace pelunna::service {
 const std::string_view allowedDomain = PELUNNA_ALLOWED_DOMAIN;
 const std::string_view startUrl = PELUNNA_START_URL;
 const std::string_view applicationNameForUserAgent = "PelunnaLabs/1.0";
+const std::string_view policyDirectory = PELUNNA_POLICY_DIR;
 
 }  // namespace pelunna::service

@@ -9,6 +9,8 @@ namespace pelunna::service {
 extern const std::string_view allowedDomain;
 extern const std::string_view startUrl;
 extern const std::string_view applicationNameForUserAgent;
+// Where an administrator's microphone policy file lives.
+extern const std::string_view policyDirectory;
 
 inline constexpr std::string_view applicationId = "com.pelunnalabs.Labs";
 inline constexpr std::string_view displayName = "Pelunna Labs";

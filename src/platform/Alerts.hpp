@@ -13,6 +13,8 @@ struct AlertSpec {
     std::string informativeText;
     std::vector<std::string> buttons;
     std::optional<std::string> textFieldValue;
+    // The button Return chooses.
+    std::size_t defaultButton = 0;
 };
 
 struct AlertResponse {

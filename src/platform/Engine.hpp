@@ -37,6 +37,10 @@ struct NavigationAction {
     bool hasTargetFrame = true;
 };
 
+// What a page asks to capture. The first three keep the engine's values; screen capture is a
+// request this desktop's engine can make as well.
+enum class MediaCaptureType { camera = 0, microphone = 1, cameraAndMicrophone = 2, screen = 3 };
+
 class EngineView;
 
 // What the engine asks of and tells the client about its views, popups included. Every answer
@@ -55,6 +59,13 @@ public:
     virtual void didFinishNavigation(EngineView& view) = 0;
     virtual void didFailNavigation(const std::string& description) = 0;
     virtual void didFailProvisionalNavigation(const std::string& description) = 0;
+
+    // originHost is empty when the requesting page's address has none.
+    virtual void requestMediaCapturePermission(const std::optional<std::string>& originHost,
+                                               MediaCaptureType type,
+                                               std::function<void(bool grant)> decisionHandler) = 0;
+    // Whether the page may learn the names of the capture devices.
+    virtual bool allowsDeviceInformation(const std::optional<std::string>& originHost) = 0;
 
     virtual void runJavaScriptAlertPanel(const std::string& message,
                                          std::function<void()> completion) = 0;

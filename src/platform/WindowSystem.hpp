@@ -2,6 +2,8 @@
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/Window.hpp"
 
@@ -19,13 +21,22 @@ struct WindowSettings {
     bool fullScreenPrimary = false;
 };
 
-// The desktop: screens, window creation and application activation.
+// An entry of the application menu: a command, or a separator when it has no title.
+struct MenuItem {
+    std::string title;
+    std::string action;
+    std::string accelerator;
+};
+
+// The desktop: screens, window creation, the application menu and application activation.
 class WindowSystem {
 public:
     virtual ~WindowSystem() = default;
     [[nodiscard]] virtual std::optional<Rect> mainScreenFrame() const = 0;
     virtual std::shared_ptr<Window> createWindow(const WindowSettings& settings) = 0;
     virtual void activateIgnoringOtherApps() = 0;
+    // Replaces the application's whole main menu by one application menu holding these items.
+    virtual void setMainMenu(const std::vector<MenuItem>& items) = 0;
 };
 
 }  // namespace pelunna

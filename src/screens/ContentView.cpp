@@ -19,18 +19,53 @@ bool isCommand(const KeyEvent& event, std::string_view characters) {
 
 }  // namespace
 
-ContentView::ContentView(MainQueue& queue, Log& log, std::function<void()> enterFullscreenAction)
-    : queue_(queue), log_(log), enterFullscreenAction_(std::move(enterFullscreenAction)) {}
+ContentView::ContentView(ContentViewServices services, std::function<void()> enterFullscreenAction)
+    : services_(services),
+      micStatus_(services.microphone.authorizationStatus()),
+      enterFullscreenAction_(std::move(enterFullscreenAction)),
+      permissionView_(
+          Binding<AuthorizationStatus>{[this] { return micStatus_; },
+                                       [this](AuthorizationStatus status) {
+                                           micStatus_ = status;
+                                           render();
+                                       }},
+          [this] {
+              micPermissionResolved_ = true;
+              render();
+          },
+          services.microphone, services.workspace, services.queue) {}
 
-web::WebView& ContentView::showWebContent(Engine& engine, Alerts& alerts) {
-    webView_ = std::make_unique<web::WebView>(engine, log_, alerts, std::string(service::startUrl));
-    stateChanged();
-    return *webView_;
+void ContentView::attach(ContentHost& host, Engine& engine) {
+    host_ = &host;
+    engine_ = &engine;
+    render();
+}
+
+void ContentView::render() {
+    if (host_ == nullptr) {
+        return;
+    }
+    if (!micPermissionResolved_) {
+        host_->showPermissionScreen(permissionView_);
+        return;
+    }
+    const bool firstShow = !webView_;
+    if (firstShow) {
+        webView_ =
+            std::make_unique<web::WebView>(*engine_,
+                                           web::WebServices{services_.log, services_.alerts,
+                                                            services_.microphone, services_.queue},
+                                           std::string(service::startUrl));
+    }
+    webView_->update(zoomLevel_, refreshTrigger_);
+    if (firstShow) {
+        host_->showWebContent();
+    }
 }
 
 void ContentView::onWebViewAppear(KeyMonitor& monitor) {
-    log_.print("🌐 WebView appeared, entering fullscreen...");
-    queue_.asyncAfter(fullscreenDelaySeconds, [action = enterFullscreenAction_] {
+    services_.log.print("🌐 WebView appeared, entering fullscreen...");
+    services_.queue.asyncAfter(fullscreenDelaySeconds, [action = enterFullscreenAction_] {
         if (action) {
             action();
         }
@@ -45,11 +80,11 @@ void ContentView::onWebViewAppear(KeyMonitor& monitor) {
 
 KeyDisposition ContentView::handleKeyDown(const KeyEvent& event) {
     if (event.escape) {
-        log_.print("🔴 ESCAPE KEY PRESSED IN SWIFT");
+        services_.log.print("🔴 ESCAPE KEY PRESSED IN SWIFT");
         return KeyDisposition::passOn;
     }
     if (isCommand(event, "r")) {
-        log_.print("🔄 Refresh triggered");
+        services_.log.print("🔄 Refresh triggered");
         refreshTrigger_ = !refreshTrigger_;
     } else if (isCommand(event, "=")) {
         const double zoom = zoomLevel_ + zoomStep;
@@ -62,14 +97,8 @@ KeyDisposition ContentView::handleKeyDown(const KeyEvent& event) {
     } else {
         return KeyDisposition::passOn;
     }
-    stateChanged();
+    render();
     return KeyDisposition::consume;
-}
-
-void ContentView::stateChanged() {
-    if (webView_) {
-        webView_->update(zoomLevel_, refreshTrigger_);
-    }
 }
 
 }  // namespace pelunna::screens

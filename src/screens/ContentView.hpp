@@ -4,37 +4,59 @@
 #include <memory>
 
 #include "platform/Alerts.hpp"
+#include "platform/ContentHost.hpp"
 #include "platform/Engine.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/Log.hpp"
 #include "platform/MainQueue.hpp"
+#include "platform/MicrophoneAuthorization.hpp"
+#include "platform/Workspace.hpp"
+#include "screens/MicrophonePermissionView.hpp"
 #include "web/WebView.hpp"
 
 namespace pelunna::screens {
 
-// The main window's content: owns the state the screens share (zoom, refresh trigger), shows
-// the web content and, once that appears, asks for full screen and handles the shortcuts.
+// Everything the root view needs from outside.
+struct ContentViewServices {
+    MainQueue& queue;
+    Log& log;
+    MicrophoneAuthorization& microphone;
+    Workspace& workspace;
+    Alerts& alerts;
+};
+
+// The main window's content: owns the state the screens share (zoom, refresh trigger, the
+// microphone gate), shows the permission screen until the user continues, then the web
+// content; once that appears it asks for full screen and handles the shortcuts.
 class ContentView {
 public:
-    ContentView(MainQueue& queue, Log& log, std::function<void()> enterFullscreenAction);
+    ContentView(ContentViewServices services, std::function<void()> enterFullscreenAction);
+    ContentView(const ContentView&) = delete;
+    ContentView& operator=(const ContentView&) = delete;
 
-    // Builds the web content on the start page; the host calls it once.
-    web::WebView& showWebContent(Engine& engine, Alerts& alerts);
+    // Starts showing content through the host; the engine makes the web content when it is due.
+    void attach(ContentHost& host, Engine& engine);
     void onWebViewAppear(KeyMonitor& monitor);
     KeyDisposition handleKeyDown(const KeyEvent& event);
 
     [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
     [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }
+    [[nodiscard]] bool micPermissionResolved() const { return micPermissionResolved_; }
+    [[nodiscard]] AuthorizationStatus micStatus() const { return micStatus_; }
 
 private:
-    // A state write recomputes the content, which hands the new state to the web view.
-    void stateChanged();
+    // A state write recomputes the content.
+    void render();
 
-    MainQueue& queue_;
-    Log& log_;
+    ContentViewServices services_;
     double zoomLevel_ = 1.0;
+    bool micPermissionResolved_ = false;
+    AuthorizationStatus micStatus_;
     bool refreshTrigger_ = false;
     std::function<void()> enterFullscreenAction_;
+    MicrophonePermissionView permissionView_;
+    ContentHost* host_ = nullptr;
+    Engine* engine_ = nullptr;
     std::unique_ptr<web::WebView> webView_;
     bool keyMonitorInstalled_ = false;
 };

@@ -7,8 +7,42 @@
 
 namespace pelunna::web {
 
-Coordinator::Coordinator(Log& log, Alerts& alerts, std::string allowedDomain)
-    : log_(log), alerts_(alerts), allowedDomain_(std::move(allowedDomain)) {}
+namespace {
+
+std::string describe(MediaCaptureType type) {
+    switch (type) {
+        case MediaCaptureType::camera:
+            return "camera";
+        case MediaCaptureType::microphone:
+            return "microphone";
+        case MediaCaptureType::cameraAndMicrophone:
+            return "camera and microphone";
+        case MediaCaptureType::screen:
+            return "screen";
+    }
+    return "unknown";
+}
+
+AlertSpec microphoneDeniedAlert() {
+    return {"Microphone Access Required",
+            "This web page needs microphone access, but it was previously denied. Please enable "
+            "it via the Pelunna menu > Microphone Permission, or in System Settings > Privacy & "
+            "Security > Microphone.",
+            {"OK"},
+            std::nullopt};
+}
+
+}  // namespace
+
+Coordinator::Coordinator(WebServices services, std::string allowedDomain)
+    : services_(services),
+      log_(services.log),
+      alerts_(services.alerts),
+      allowedDomain_(std::move(allowedDomain)) {}
+
+bool Coordinator::isAllowed(const std::optional<std::string>& host) const {
+    return host && isAllowedHost(*host, allowedDomain_);
+}
 
 void Coordinator::didReceiveScriptMessage(std::string_view name,
                                           const std::optional<std::string>& body) {
@@ -27,7 +61,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
     if (url.fragment) {
         log_.print("📍 Current hash: #" + *url.fragment);
     }
-    if (isAllowedHost(*url.host, allowedDomain_)) {
+    if (isAllowed(url.host)) {
         log_.print("✅ Allowing navigation to: " + *url.host);
         return NavigationPolicy::allow;
     }
@@ -37,7 +71,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
-    if (url && url->host && isAllowedHost(*url->host, allowedDomain_)) {
+    if (url && isAllowed(url->host)) {
         log_.print("✅ Allowing popup for: " + *url->host);
         popups_.push_back(requesting.makePopup());
         return popups_.back().get();
@@ -71,6 +105,60 @@ void Coordinator::didFailNavigation(const std::string& description) {
 
 void Coordinator::didFailProvisionalNavigation(const std::string& description) {
     log_.print("❌ Provisional navigation failed: " + description);
+}
+
+void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
+                                                MediaCaptureType type,
+                                                std::function<void(bool grant)> decisionHandler) {
+    if (!isAllowed(originHost)) {
+        log_.print("❌ Denying media capture for: " + originHost.value_or(""));
+        decisionHandler(false);
+        return;
+    }
+    log_.print("🎤 Media capture requested by: " + *originHost + ", type: " + describe(type));
+    // The learner consented to the microphone only: the camera and the screen stay closed.
+    if (type == MediaCaptureType::camera || type == MediaCaptureType::cameraAndMicrophone) {
+        log_.print("❌ Camera capture is not permitted, denying WebKit");
+        decisionHandler(false);
+        return;
+    }
+    if (type == MediaCaptureType::screen) {
+        log_.print("❌ Screen capture is not permitted, denying WebKit");
+        decisionHandler(false);
+        return;
+    }
+    switch (services_.microphone.authorizationStatus()) {
+        case MicrophoneStatus::restricted:
+        case MicrophoneStatus::denied:
+            log_.print("❌ OS mic denied/restricted, denying WebKit");
+            decisionHandler(false);
+            // Shown once the engine holds the denial.
+            services_.queue.async(
+                [this] { alerts_.runModal(microphoneDeniedAlert(), [](const AlertResponse&) {}); });
+            return;
+        case MicrophoneStatus::notDetermined:
+            services_.microphone.requestAccess(
+                [this, decisionHandler = std::move(decisionHandler)](bool granted) {
+                    services_.queue.async([this, decisionHandler, granted] {
+                        log_.print(granted ? "✅ OS mic just authorized, granting to WebKit"
+                                           : "❌ OS mic denied by user");
+                        decisionHandler(granted);
+                    });
+                });
+            return;
+        case MicrophoneStatus::authorized:
+            log_.print("✅ OS mic authorized, granting to WebKit");
+            decisionHandler(true);
+            return;
+        default:
+            decisionHandler(false);
+            return;
+    }
+}
+
+bool Coordinator::allowsDeviceInformation(const std::optional<std::string>& originHost) {
+    return isAllowed(originHost) &&
+           services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
 }
 
 void Coordinator::runJavaScriptAlertPanel(const std::string& message,

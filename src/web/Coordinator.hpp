@@ -4,18 +4,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/Alerts.hpp"
 #include "platform/Engine.hpp"
-#include "platform/Log.hpp"
+#include "web/WebServices.hpp"
 
 namespace pelunna::web {
 
 // The delegate of the web view and of its popups: keeps navigation on the service's domain,
-// opens and closes the service's popups, logs load outcomes, answers page dialogs and prints
-// what the console bridge posts.
+// opens and closes the service's popups, logs load outcomes, passes the desktop's microphone
+// decision through to the service's pages, answers page dialogs and prints what the console
+// bridge posts.
 class Coordinator final : public EngineViewDelegate {
 public:
-    Coordinator(Log& log, Alerts& alerts, std::string allowedDomain);
+    Coordinator(WebServices services, std::string allowedDomain);
 
     void didReceiveScriptMessage(std::string_view name,
                                  const std::optional<std::string>& body) override;
@@ -26,6 +26,11 @@ public:
     void didFinishNavigation(EngineView& view) override;
     void didFailNavigation(const std::string& description) override;
     void didFailProvisionalNavigation(const std::string& description) override;
+
+    void requestMediaCapturePermission(const std::optional<std::string>& originHost,
+                                       MediaCaptureType type,
+                                       std::function<void(bool grant)> decisionHandler) override;
+    bool allowsDeviceInformation(const std::optional<std::string>& originHost) override;
 
     void runJavaScriptAlertPanel(const std::string& message,
                                  std::function<void()> completion) override;
@@ -41,6 +46,9 @@ public:
     [[nodiscard]] std::size_t openPopupCount() const { return popups_.size(); }
 
 private:
+    [[nodiscard]] bool isAllowed(const std::optional<std::string>& host) const;
+
+    WebServices services_;
     Log& log_;
     Alerts& alerts_;
     std::string allowedDomain_;

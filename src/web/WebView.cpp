@@ -22,11 +22,11 @@ EngineConfiguration makeConfiguration() {
 
 }  // namespace
 
-WebView::WebView(Engine& engine, Log& log, Alerts& alerts, const std::string& url)
-    : log_(log), coordinator_(log, alerts, std::string(service::allowedDomain)) {
+WebView::WebView(Engine& engine, WebServices services, const std::string& url)
+    : log_(services.log), coordinator_(services, std::string(service::allowedDomain)) {
     // Nothing waits for the cache removal: the start page loads alongside it.
     engine.defaultDataStore().removeData(WebsiteDataTypes::caches,
-                                         [&log] { log.print("🧹 Cache cleared"); });
+                                         [&log = log_] { log.print("🧹 Cache cleared"); });
     view_ = engine.makeView(makeConfiguration(), coordinator_);
     view_->loadRequest(url, startRequestTimeoutSeconds);
 }

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/Engine.hpp"
-#include "platform/Log.hpp"
 #include "web/Coordinator.hpp"
+#include "web/WebServices.hpp"
 
 namespace pelunna::web {
 
@@ -13,7 +13,7 @@ namespace pelunna::web {
 // page, then applies the root view's zoom and refresh state on every update.
 class WebView {
 public:
-    WebView(Engine& engine, Log& log, Alerts& alerts, const std::string& url);
+    WebView(Engine& engine, WebServices services, const std::string& url);
 
     void update(double zoomLevel, bool refreshTrigger);
 

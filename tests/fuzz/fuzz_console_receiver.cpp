@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::string> body = stringBody ? std::optional(text) : std::nullopt;
 
     Lines log;
-    pelunna::test::FakeAlerts alerts;
-    pelunna::web::Coordinator coordinator(log, alerts, "pelunnalabs.com");
+    pelunna::test::FakeServices services;
+    pelunna::web::Coordinator coordinator(
+        {log, services.alerts, services.microphone, services.queue}, "pelunnalabs.com");
     coordinator.didReceiveScriptMessage(name, body);
 
     if (name == "logging" && body) {

@@ -32,12 +32,14 @@ std::size_t readEvent(const std::uint8_t* data, std::size_t size, KeyEvent& even
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    pelunna::test::FakeQueue queue;
-    pelunna::test::RecordingLog log;
+    pelunna::test::FakeServices services;
+    pelunna::test::RecordingLog& log = services.log;
     pelunna::test::FakeEngine engine;
-    pelunna::test::FakeAlerts alerts;
-    pelunna::screens::ContentView view(queue, log, nullptr);
-    view.showWebContent(engine, alerts);
+    pelunna::test::FakeContentHost host;
+    pelunna::screens::ContentView view(
+        {services.queue, log, services.microphone, services.workspace, services.alerts}, nullptr);
+    view.attach(host, engine);
+    host.screen->continueToLabs();
 
     std::size_t at = 0;
     while (at < size) {

@@ -32,9 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto& host = action.url ? action.url->host : std::nullopt;
     const bool allowed = host && belongsToService(*host);
 
-    pelunna::test::RecordingLog log;
-    pelunna::test::FakeAlerts alerts;
-    pelunna::web::Coordinator coordinator(log, alerts, std::string(domain));
+    pelunna::test::FakeServices services;
+    pelunna::test::RecordingLog& log = services.log;
+    pelunna::web::Coordinator coordinator(services.web(), std::string(domain));
 
     FUZZ_CHECK(!host || pelunna::web::isAllowedHost(*host, domain) == allowed);
     const pelunna::NavigationPolicy policy = coordinator.decidePolicyForNavigationAction(action);

@@ -19,13 +19,16 @@ protected:
     void launch() { delegate->applicationDidFinishLaunching(); }
     FakeWindow& window() { return *windows.window; }
 
-    FakeQueue queue;
-    RecordingLog log;
+    FakeServices services;
+    FakeQueue& queue = services.queue;
+    RecordingLog& log = services.log;
+    FakeMicrophone& microphone = services.microphone;
+    FakeAlerts& alerts = services.alerts;
     FakeWindowSystem windows;
     Journal journal;
     FakeDataStore store{journal};
-    std::shared_ptr<AppDelegate> delegate =
-        std::make_shared<AppDelegate>(queue, log, windows, store);
+    std::shared_ptr<AppDelegate> delegate = std::make_shared<AppDelegate>(
+        app::AppServices{queue, log, windows, store, microphone, alerts, services.workspace});
 };
 
 TEST_F(AppDelegateTest, LaunchCreatesOneWindowCoveringTheMainScreen) {
@@ -194,6 +197,134 @@ TEST_F(AppDelegateTest, TerminationGivesUpOnTheRemovalAfterFiveSeconds) {
     queue.advance(0.01);
     EXPECT_EQ(finished, 1);
     EXPECT_THAT(log.lines, IsEmpty());
+}
+
+}  // namespace
+}  // namespace pelunna::test
+
+namespace pelunna::test {
+namespace {
+
+class MicrophoneCommand : public AppDelegateTest {
+protected:
+    void SetUp() override { launch(); }
+    void enterLockedFullScreen() {
+        window().becomeFullScreen(true);
+        delegate->windowDidEnterFullScreen(windows.window);
+        log.lines.clear();
+    }
+};
+
+TEST_F(MicrophoneCommand, TheMenuHoldsTheCommandASeparatorAndQuitOnly) {
+    EXPECT_TRUE(windows.menuInstalledBeforeWindow);
+    ASSERT_EQ(windows.menu.size(), 3u);
+    EXPECT_EQ(windows.menu[0].title, "Microphone Permission");
+    EXPECT_EQ(windows.menu[0].action, AppDelegate::microphonePermissionAction);
+    EXPECT_EQ(windows.menu[0].accelerator, "<Control><Shift>m");
+    EXPECT_EQ(windows.menu[1].title, "");
+    EXPECT_EQ(windows.menu[2].title, "Quit");
+    EXPECT_EQ(windows.menu[2].action, AppDelegate::quitAction);
+    EXPECT_EQ(windows.menu[2].accelerator, "<Control>q");
+}
+
+TEST_F(MicrophoneCommand, ARefusedMicrophoneOffersTheSettings) {
+    for (const AuthorizationStatus status :
+         {MicrophoneStatus::denied, MicrophoneStatus::restricted}) {
+        microphone.status = status;
+        delegate->requestMicrophonePermission();
+    }
+    ASSERT_EQ(alerts.shown.size(), 2u);
+    EXPECT_EQ(alerts.shown[0].messageText, "Microphone Access Denied");
+    EXPECT_EQ(
+        alerts.shown[0].informativeText,
+        "Microphone permission was previously denied. Click \"Open Settings\" to enable it in "
+        "System Settings > Privacy & Security > Microphone.\n\nAfter enabling it, you may "
+        "need to restart the app.");
+    EXPECT_THAT(alerts.shown[0].buttons, ElementsAre("Open Settings", "Cancel"));
+
+    alerts.answer(0, AlertResponse::firstButton + 1);
+    EXPECT_EQ(services.workspace.settingsOpened, 0);
+    alerts.answer(1, AlertResponse::firstButton);
+    EXPECT_EQ(services.workspace.settingsOpened, 1);
+    EXPECT_THAT(log.lines, IsEmpty());
+}
+
+TEST_F(MicrophoneCommand, AnAuthorizedMicrophoneIsConfirmed) {
+    microphone.status = MicrophoneStatus::authorized;
+    delegate->requestMicrophonePermission();
+    ASSERT_EQ(alerts.shown.size(), 1u);
+    EXPECT_EQ(alerts.shown[0].messageText, "Microphone Already Enabled");
+    EXPECT_EQ(alerts.shown[0].informativeText,
+              "Microphone access is already granted. Web pages on pelunnalabs.com can use your "
+              "microphone.");
+    EXPECT_THAT(alerts.shown[0].buttons, ElementsAre("OK"));
+
+    microphone.status = 9;
+    delegate->requestMicrophonePermission();
+    EXPECT_EQ(alerts.shown.size(), 1u);
+    EXPECT_THAT(microphone.requests, IsEmpty());
+}
+
+TEST_F(MicrophoneCommand, InFullScreenTheLockIsLiftedForThePromptAndRestoredAfter) {
+    enterLockedFullScreen();
+    delegate->requestMicrophonePermission();
+    EXPECT_TRUE(delegate->allowFullscreenExit);
+    EXPECT_EQ(window().toggles, 1);
+
+    window().becomeFullScreen(false);
+    delegate->windowWillExitFullScreen(windows.window);
+    EXPECT_THAT(log.lines, ElementsAre("⚠️ windowWillExitFullScreen, allowExit: true"));
+    queue.advance(0.99);
+    EXPECT_THAT(microphone.requests, IsEmpty());
+    queue.advance(0.01);
+    ASSERT_EQ(microphone.requests.size(), 1u);
+    EXPECT_EQ(window().toggles, 1);  // the exit stood
+
+    microphone.answer(0, true);
+    queue.advance(0);
+    EXPECT_THAT(log.lines,
+                ElementsAre("⚠️ windowWillExitFullScreen, allowExit: true", "✅ Mic granted",
+                            "🖥️ Entering fullscreen, styleMask: 32779"));
+    EXPECT_EQ(window().toggles, 2);
+    queue.advance(0.99);
+    EXPECT_TRUE(delegate->allowFullscreenExit);
+    queue.advance(0.01);
+    EXPECT_FALSE(delegate->allowFullscreenExit);
+}
+
+TEST_F(MicrophoneCommand, WindowedTheWindowIsLeftAloneAndAskedSooner) {
+    delegate->requestMicrophonePermission();
+    queue.advance(0.1);
+    ASSERT_EQ(microphone.requests.size(), 1u);
+    microphone.answer(0, false);
+    queue.advance(0);
+    EXPECT_THAT(log.lines, ElementsAre("❌ Mic denied"));
+    EXPECT_EQ(window().toggles, 0);
+    queue.advance(1);
+    EXPECT_FALSE(delegate->allowFullscreenExit);
+}
+
+TEST_F(MicrophoneCommand, AWindowAlreadyBackInFullScreenIsNotToggledAgain) {
+    enterLockedFullScreen();
+    delegate->requestMicrophonePermission();
+    queue.advance(1);
+    window().becomeFullScreen(true);
+    microphone.answer(0, true);
+    queue.advance(0);
+    EXPECT_THAT(log.lines, ElementsAre("✅ Mic granted"));
+    EXPECT_EQ(window().toggles, 1);
+}
+
+TEST_F(MicrophoneCommand, ASecondSequenceOnTopRestoresTheLockAfterTheEarliestAnswer) {
+    delegate->requestMicrophonePermission();
+    delegate->requestMicrophonePermission();
+    queue.advance(0.1);
+    ASSERT_EQ(microphone.requests.size(), 2u);
+    microphone.answer(0, true);
+    queue.advance(0.5);
+    microphone.requests[1](true);
+    queue.advance(0.5);
+    EXPECT_FALSE(delegate->allowFullscreenExit);
 }
 
 }  // namespace

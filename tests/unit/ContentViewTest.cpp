@@ -18,7 +18,10 @@ KeyEvent command(std::string characters) {
 
 class ContentViewTest : public testing::Test {
 protected:
-    ContentViewTest() { view.showWebContent(engine, alerts); }
+    ContentViewTest() {
+        view.attach(host, engine);
+        host.screen->continueToLabs();
+    }
 
     KeyDisposition press(const KeyEvent& event, int times = 1) {
         KeyDisposition last = KeyDisposition::passOn;
@@ -28,12 +31,14 @@ protected:
         return last;
     }
 
-    FakeQueue queue;
-    RecordingLog log;
+    FakeServices services;
+    FakeQueue& queue = services.queue;
+    RecordingLog& log = services.log;
     FakeEngine engine;
-    FakeAlerts alerts;
+    FakeContentHost host;
     int fullscreenRequests = 0;
-    ContentView view{queue, log, [this] { ++fullscreenRequests; }};
+    ContentView view{{queue, log, services.microphone, services.workspace, services.alerts},
+                     [this] { ++fullscreenRequests; }};
 };
 
 TEST_F(ContentViewTest, ZoomInStepsUnroundedAndStopsAtThree) {
@@ -124,14 +129,15 @@ TEST_F(ContentViewTest, AppearanceAsksForFullScreenAfter300msAndInstallsOneMonit
 }
 
 TEST(ContentViewWithoutAction, AppearanceWithoutAnActionDoesNothingLater) {
-    FakeQueue queue;
-    RecordingLog log;
+    FakeServices services;
+    FakeQueue& queue = services.queue;
     FakeKeyMonitor monitor;
-    ContentView view{queue, log, nullptr};
+    ContentView view{
+        {queue, services.log, services.microphone, services.workspace, services.alerts}, nullptr};
     view.onWebViewAppear(monitor);
     queue.advance(1);
     EXPECT_EQ(queue.pendingCount(), 0u);
-    EXPECT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(services.log.lines.size(), 1u);
 }
 
 }  // namespace

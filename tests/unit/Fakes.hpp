@@ -9,13 +9,18 @@
 #include <vector>
 
 #include "platform/Alerts.hpp"
+#include "platform/ContentHost.hpp"
 #include "platform/Engine.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/Log.hpp"
 #include "platform/MainQueue.hpp"
+#include "platform/MicrophoneAuthorization.hpp"
 #include "platform/WebsiteDataStore.hpp"
 #include "platform/Window.hpp"
 #include "platform/WindowSystem.hpp"
+#include "platform/Workspace.hpp"
+#include "screens/MicrophonePermissionView.hpp"
+#include "web/WebServices.hpp"
 
 namespace pelunna::test {
 
@@ -101,11 +106,17 @@ public:
         return window;
     }
     void activateIgnoringOtherApps() override { ++activations; }
+    void setMainMenu(const std::vector<MenuItem>& items) override {
+        menu = items;
+        menuInstalledBeforeWindow = !window;
+    }
 
     std::optional<Rect> screen;
     std::optional<WindowSettings> settings;
     std::shared_ptr<FakeWindow> window;
     int activations = 0;
+    std::vector<MenuItem> menu;
+    bool menuInstalledBeforeWindow = false;
 };
 
 // Keeps every platform call in one journal so that tests can check their order.
@@ -186,6 +197,57 @@ public:
     }
     std::vector<AlertSpec> shown;
     std::vector<std::function<void(const AlertResponse&)>> answers;
+};
+
+// The desktop's microphone decision, with its requests answered when the test says so.
+class FakeMicrophone final : public MicrophoneAuthorization {
+public:
+    [[nodiscard]] AuthorizationStatus authorizationStatus() const override {
+        ++statusReads;
+        return status;
+    }
+    void requestAccess(std::function<void(bool granted)> completion) override {
+        requests.push_back(std::move(completion));
+    }
+    // The user answers: the decision is stored, then the completion runs.
+    void answer(std::size_t index, bool granted) {
+        status = granted ? MicrophoneStatus::authorized : MicrophoneStatus::denied;
+        requests.at(index)(granted);
+    }
+
+    AuthorizationStatus status = MicrophoneStatus::notDetermined;
+    mutable int statusReads = 0;
+    std::vector<std::function<void(bool)>> requests;
+};
+
+class FakeWorkspace final : public Workspace {
+public:
+    void openMicrophoneSettings() override { ++settingsOpened; }
+    int settingsOpened = 0;
+};
+
+class FakeContentHost final : public ContentHost {
+public:
+    void showPermissionScreen(screens::MicrophonePermissionView& view) override {
+        screen = &view;
+        ++permissionScreens;
+    }
+    void showWebContent() override { ++webContents; }
+
+    screens::MicrophonePermissionView* screen = nullptr;
+    int permissionScreens = 0;
+    int webContents = 0;
+};
+
+// Every service a decision may need, faked.
+struct FakeServices {
+    web::WebServices web() { return {log, alerts, microphone, queue}; }
+
+    FakeQueue queue;
+    RecordingLog log;
+    FakeAlerts alerts;
+    FakeMicrophone microphone;
+    FakeWorkspace workspace;
 };
 
 class FakeKeyMonitor final : public KeyMonitor {

@@ -35,9 +35,10 @@ protected:
         return coordinator.decidePolicyForNavigationAction({parseUrl(text), hasTargetFrame});
     }
 
-    RecordingLog log;
-    FakeAlerts alerts;
-    web::Coordinator coordinator{log, alerts, "pelunnalabs.com"};
+    FakeServices services;
+    RecordingLog& log = services.log;
+    FakeAlerts& alerts = services.alerts;
+    web::Coordinator coordinator{services.web(), "pelunnalabs.com"};
 };
 
 TEST_F(NavigationDecision, TheStartPageIsAllowedWithItsLines) {

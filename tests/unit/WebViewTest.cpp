@@ -15,9 +15,9 @@ const std::string startUrl = "https://lab.pelunnalabs.com/start";
 
 TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
     FakeEngine engine;
-    RecordingLog log;
-    FakeAlerts alerts;
-    web::WebView view(engine, log, alerts, startUrl);
+    FakeServices services;
+    RecordingLog& log = services.log;
+    web::WebView view(engine, services.web(), startUrl);
 
     EXPECT_THAT(engine.journal,
                 ElementsAre("remove caches", "make view", "load " + startUrl + " 60"));
@@ -28,9 +28,8 @@ TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
 
 TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
     FakeEngine engine;
-    RecordingLog log;
-    FakeAlerts alerts;
-    web::WebView view(engine, log, alerts, startUrl);
+    FakeServices services;
+    web::WebView view(engine, services.web(), startUrl);
 
     const EngineConfiguration& configuration = *engine.configuration;
     EXPECT_EQ(configuration.applicationNameForUserAgent, "PelunnaLabs/1.0");
@@ -57,9 +56,9 @@ TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
 class WebViewUpdate : public testing::Test {
 protected:
     FakeEngine engine;
-    RecordingLog log;
-    FakeAlerts alerts;
-    web::WebView view{engine, log, alerts, startUrl};
+    FakeServices services;
+    RecordingLog& log = services.log;
+    web::WebView view{engine, services.web(), startUrl};
 };
 
 TEST_F(WebViewUpdate, AppliesZoomOnEveryUpdateAndReloadsOnlyWhenTheTriggerDiffers) {
@@ -84,9 +83,9 @@ TEST_F(WebViewUpdate, AViewBuiltWhileTheTriggerIsSetReloadsOnceOnItsFirstUpdate)
 }
 
 TEST(ConsoleReceiver, PrintsStringBodiesOfTheLoggingChannelOnly) {
-    RecordingLog log;
-    FakeAlerts alerts;
-    web::Coordinator coordinator(log, alerts, "pelunnalabs.com");
+    FakeServices services;
+    RecordingLog& log = services.log;
+    web::Coordinator coordinator(services.web(), "pelunnalabs.com");
 
     coordinator.didReceiveScriptMessage("logging", std::string(R"(["hello",3])"));
     coordinator.didReceiveScriptMessage("logging", std::nullopt);

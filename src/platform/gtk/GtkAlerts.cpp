@@ -29,7 +29,8 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) {
 
 void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) {
     GtkWidget* dialog = gtk_message_dialog_new(
-        parent_, static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        gtk_application_get_active_window(application_),
+        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
         GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());
     if (!alert.informativeText.empty()) {
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
@@ -39,7 +40,8 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     for (const std::string& title : alert.buttons) {
         gtk_dialog_add_button(GTK_DIALOG(dialog), title.c_str(), code++);
     }
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), AlertResponse::firstButton);
+    gtk_dialog_set_default_response(
+        GTK_DIALOG(dialog), AlertResponse::firstButton + static_cast<int>(alert.defaultButton));
 
     auto* pending = new Pending{std::move(done), nullptr};
     if (alert.textFieldValue) {

@@ -6,14 +6,15 @@
 
 namespace pelunna::platform {
 
-// Alerts as modal message dialogs over a parent window, answered from their response.
+// Alerts as modal message dialogs over the application's active window, answered from their
+// response.
 class GtkAlerts final : public Alerts {
 public:
-    explicit GtkAlerts(GtkWindow* parent) : parent_(parent) {}
+    explicit GtkAlerts(GtkApplication* application) : application_(application) {}
     void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override;
 
 private:
-    GtkWindow* parent_;
+    GtkApplication* application_;
 };
 
 }  // namespace pelunna::platform

@@ -11,7 +11,8 @@ namespace pelunna::platform {
 
 GtkApplicationShell::GtkApplicationShell()
     : application_(gtk_application_new(std::string(service::applicationId).c_str(),
-                                       G_APPLICATION_DEFAULT_FLAGS)) {
+                                       G_APPLICATION_DEFAULT_FLAGS)),
+      alerts_(application_) {
     g_signal_connect(application_, "startup", G_CALLBACK(onStartup), this);
     g_signal_connect(application_, "activate", G_CALLBACK(onActivate), this);
     g_signal_connect(application_, "window-removed", G_CALLBACK(onWindowRemoved), this);
@@ -19,6 +20,7 @@ GtkApplicationShell::GtkApplicationShell()
 
 GtkApplicationShell::~GtkApplicationShell() {
     delegate_.reset();
+    microphone_.reset();
     windowSystem_.reset();
     g_object_unref(application_);
 }
@@ -33,16 +35,21 @@ void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self
     shell->dataStore_ = std::make_unique<WebKitDataStore>();
     shell->windowSystem_ =
         std::make_unique<GtkWindowSystem>(shell->application_, *shell->dataStore_);
+    shell->decisionStore_ = desktop::makeDecisionStore(std::string(service::applicationId),
+                                                       std::string(service::programName));
+    gchar* policyFile = g_build_filename(std::string(service::policyDirectory).c_str(),
+                                         "microphone-policy", nullptr);
+    shell->accessPolicy_ = std::make_unique<desktop::DesktopAccessPolicy>(policyFile);
+    g_free(policyFile);
+    shell->microphone_ = std::make_unique<desktop::DesktopMicrophoneAuthorization>(
+        *shell->decisionStore_, *shell->accessPolicy_, shell->alerts_, shell->queue_);
     shell->delegate_ = std::make_shared<app::AppDelegate>(
-        shell->queue_, shell->log_, *shell->windowSystem_, *shell->dataStore_);
+        app::AppServices{shell->queue_, shell->log_, *shell->windowSystem_, *shell->dataStore_,
+                         *shell->microphone_, shell->alerts_, shell->workspace_});
 
-    GSimpleAction* quit = g_simple_action_new("quit", nullptr);
-    g_signal_connect_swapped(quit, "activate",
-                             G_CALLBACK(+[](GtkApplicationShell* s) { s->terminate(); }), shell);
-    g_action_map_add_action(G_ACTION_MAP(shell->application_), G_ACTION(quit));
-    g_object_unref(quit);
-    const char* quitAccels[] = {"<Control>q", nullptr};
-    gtk_application_set_accels_for_action(shell->application_, "app.quit", quitAccels);
+    shell->addAction(app::AppDelegate::quitAction, [shell] { shell->terminate(); });
+    shell->addAction(app::AppDelegate::microphonePermissionAction,
+                     [shell] { shell->delegate_->requestMicrophonePermission(); });
 
     // Logout and shutdown send SIGTERM: they take the same orderly path as Quit.
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
@@ -54,6 +61,21 @@ void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self
             },
             shell);
     }
+}
+
+void GtkApplicationShell::addAction(std::string_view detailedName, std::function<void()> handler) {
+    // Menu items name "app.<action>"; the action map knows only "<action>".
+    const std::string name(detailedName.substr(detailedName.find('.') + 1));
+    GSimpleAction* action = g_simple_action_new(name.c_str(), nullptr);
+    g_signal_connect_data(
+        action, "activate", G_CALLBACK(+[](GSimpleAction*, GVariant*, gpointer data) {
+            (*static_cast<std::function<void()>*>(data))();
+        }),
+        new std::function<void()>(std::move(handler)),
+        [](gpointer data, GClosure*) { delete static_cast<std::function<void()>*>(data); },
+        G_CONNECT_DEFAULT);
+    g_action_map_add_action(G_ACTION_MAP(application_), G_ACTION(action));
+    g_object_unref(action);
 }
 
 void GtkApplicationShell::onActivate(GApplication* /*application*/, gpointer self) {

@@ -1,5 +1,6 @@
 #include "platform/gtk/GtkMainWindow.hpp"
 
+#include "platform/gtk/GtkPermissionScreen.hpp"
 #include "screens/ContentView.hpp"
 
 namespace pelunna::platform {
@@ -25,10 +26,18 @@ GtkWidget* makeTitlebar(const WindowSettings& settings) {
 GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
                              WebsiteDataStore& dataStore)
     : window_(GTK_WINDOW(gtk_application_window_new(application))),
-      dataStore_(dataStore),
       keptStyleBits_(settings.styleMask & ~platformStyleBits),
-      alerts_(window_) {
+      layout_(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0)),
+      webContent_(GTK_WIDGET(g_object_ref_sink(gtk_overlay_new()))),
+      engine_(std::make_unique<WebKitEngine>(dataStore, GTK_OVERLAY(webContent_))) {
     g_object_ref(window_);
+    gtk_widget_add_css_class(webContent_, "pelunna-web-content");
+    // The root view learns that its web content appeared when the engine view is first shown.
+    g_signal_connect(webContent_, "map", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                         auto* window = static_cast<GtkMainWindow*>(self);
+                         window->root_->onWebViewAppear(*window);
+                     }),
+                     this);
     gtk_widget_add_css_class(GTK_WIDGET(window_), "pelunna-main-window");
     gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
                                 static_cast<int>(settings.contentRect.size.height));
@@ -37,12 +46,23 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
     if (settings.titlebarAppearsTransparent) {
         gtk_widget_add_css_class(GTK_WIDGET(window_), "transparent-titlebar");
     }
+    // The menu bar sits in the window's own layout, where full screen can hide and reveal it.
+    gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
+    menubar_ = gtk_popover_menu_bar_new_from_model(gtk_application_get_menubar(application));
+    gtk_box_append(GTK_BOX(layout_), menubar_);
+    gtk_window_set_child(window_, layout_);
     g_signal_connect(window_, "notify::fullscreened", G_CALLBACK(onFullscreenChanged), this);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
+    GtkEventController* motion = gtk_event_controller_motion_new();
+    g_signal_connect(motion, "motion", G_CALLBACK(onPointerMotion), this);
+    gtk_widget_add_controller(GTK_WIDGET(window_), motion);
 }
 
 GtkMainWindow::~GtkMainWindow() {
     g_signal_handlers_disconnect_by_data(window_, this);
+    g_signal_handlers_disconnect_by_data(webContent_, this);
+    engine_.reset();
+    g_object_unref(webContent_);
     g_object_unref(window_);
 }
 
@@ -76,24 +96,27 @@ Size GtkMainWindow::frameSize() const {
 }
 
 void GtkMainWindow::setContentView(screens::ContentView& root) {
-    GtkWidget* overlay = gtk_overlay_new();
-    gtk_widget_add_css_class(overlay, "pelunna-web-content");
-    engine_ = std::make_unique<WebKitEngine>(dataStore_, GTK_OVERLAY(overlay));
-    root.showWebContent(*engine_, alerts_);
-    gtk_window_set_child(window_, overlay);
+    root_ = &root;
+    root.attach(*this, *engine_);
+}
 
-    struct Appearance {
-        screens::ContentView* root;
-        GtkMainWindow* window;
-    };
-    g_signal_connect_data(
-        gtk_overlay_get_child(GTK_OVERLAY(overlay)), "map",
-        G_CALLBACK(+[](GtkWidget*, gpointer data) {
-            auto* appearance = static_cast<Appearance*>(data);
-            appearance->root->onWebViewAppear(*appearance->window);
-        }),
-        new Appearance{&root, this},
-        [](gpointer data, GClosure*) { delete static_cast<Appearance*>(data); }, G_CONNECT_DEFAULT);
+void GtkMainWindow::showPermissionScreen(screens::MicrophonePermissionView& screen) {
+    setContent(buildPermissionScreen(screen, window_));
+}
+
+void GtkMainWindow::setContent(GtkWidget* content) {
+    if (content_ != nullptr) {
+        gtk_box_remove(GTK_BOX(layout_), content_);
+    }
+    content_ = content;
+    gtk_widget_set_vexpand(content_, TRUE);
+    gtk_box_append(GTK_BOX(layout_), content_);
+}
+
+void GtkMainWindow::showWebContent() {
+    gtk_window_set_default_widget(window_, nullptr);
+    setContent(webContent_);
+    gtk_widget_grab_focus(gtk_overlay_get_child(GTK_OVERLAY(webContent_)));
 }
 
 void GtkMainWindow::setDelegate(WindowDelegate* delegate) {
@@ -120,10 +143,28 @@ void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*spec*
         return;
     }
     window->fullScreen_ = fullScreen;
+    // In full screen the menu bar hides; it comes back while the pointer is at the top edge.
+    gtk_widget_set_visible(window->menubar_, !fullScreen);
     if (fullScreen) {
         window->delegate_->windowDidEnterFullScreen(window->shared_from_this());
     } else {
         window->delegate_->windowWillExitFullScreen(window->shared_from_this());
+    }
+}
+
+void GtkMainWindow::onPointerMotion(GtkEventControllerMotion* /*controller*/, double /*x*/,
+                                    double y, gpointer self) {
+    constexpr double revealEdge = 2;
+    constexpr double menubarReach = 48;
+    auto* window = static_cast<GtkMainWindow*>(self);
+    if (!window->fullScreen_) {
+        return;
+    }
+    const bool shown = gtk_widget_get_visible(window->menubar_) != FALSE;
+    if (!shown && y <= revealEdge) {
+        gtk_widget_set_visible(window->menubar_, TRUE);
+    } else if (shown && y > menubarReach) {
+        gtk_widget_set_visible(window->menubar_, FALSE);
     }
 }
 

@@ -4,20 +4,21 @@
 
 #include <memory>
 
+#include "platform/ContentHost.hpp"
 #include "platform/KeyEvent.hpp"
 #include "platform/WebsiteDataStore.hpp"
 #include "platform/Window.hpp"
 #include "platform/WindowSystem.hpp"
-#include "platform/gtk/GtkAlerts.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
 
 namespace pelunna::platform {
 
 // The main GtkApplicationWindow behind the Window interface. Resizable and full screen are read
-// from and written to GTK; the other style bits are kept as given. Also the application's key
-// monitor, in the window's capture phase.
+// from and written to GTK; the other style bits are kept as given. It hosts the root view's
+// screens, and is the application's key monitor, in the window's capture phase.
 class GtkMainWindow final : public Window,
                             public KeyMonitor,
+                            public ContentHost,
                             public std::enable_shared_from_this<GtkMainWindow> {
 public:
     GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
@@ -36,17 +37,29 @@ public:
 
     void addLocalMonitorForKeyDown(std::function<KeyDisposition(const KeyEvent&)> handler) override;
 
+    void showPermissionScreen(screens::MicrophonePermissionView& screen) override;
+    void showWebContent() override;
+
 private:
     static void onFullscreenChanged(GObject* object, GParamSpec* spec, gpointer self);
     static gboolean onCloseRequest(GtkWindow* window, gpointer self);
     static gboolean onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
                                  GdkModifierType state, gpointer self);
+    static void onPointerMotion(GtkEventControllerMotion* controller, double x, double y,
+                                gpointer self);
+
+    void setContent(GtkWidget* content);
 
     GtkWindow* window_;
-    WebsiteDataStore& dataStore_;
     std::uint64_t keptStyleBits_;
-    GtkAlerts alerts_;
+    // The menu bar above the current screen.
+    GtkWidget* layout_;
+    GtkWidget* menubar_ = nullptr;
+    GtkWidget* content_ = nullptr;
+    // The web content, made before it is shown so that the engine can lay its views into it.
+    GtkWidget* webContent_;
     std::unique_ptr<WebKitEngine> engine_;
+    screens::ContentView* root_ = nullptr;
     WindowDelegate* delegate_ = nullptr;
     bool fullScreen_ = false;
     std::function<KeyDisposition(const KeyEvent&)> keyHandler_;

@@ -1,5 +1,8 @@
 #include "platform/gtk/GtkWindowSystem.hpp"
 
+#include <string>
+
+#include "app/ServiceConstants.hpp"
 #include "platform/gtk/GtkMainWindow.hpp"
 
 namespace pelunna::platform {
@@ -10,6 +13,38 @@ constexpr char styleSheet[] = R"css(
 .pelunna-main-window, .pelunna-web-content { background-color: black; }
 /* Without a compositor GTK draws its own resize border, which full screen has no use for. */
 .pelunna-main-window.fullscreen { padding: 0; border: none; box-shadow: none; }
+
+.permission-screen { background-color: rgb(31, 31, 38); }
+.permission-content { margin: 60px; }
+.permission-header-icon { color: rgb(102, 153, 255); }
+.permission-title { font-size: 28px; font-weight: 700; color: white; }
+.permission-description { font-size: 16px; color: rgb(204, 204, 217); }
+.permission-explanation { font-size: 14px; color: rgb(191, 191, 204); }
+.permission-granted, .permission-refused { font-size: 16px; font-weight: 500; -gtk-icon-size: 16px; }
+.permission-granted { color: rgb(77, 230, 102); }
+.permission-refused { color: rgb(255, 102, 102); }
+button.permission-button {
+    border: none;
+    box-shadow: none;
+    background-image: none;
+    min-width: 0;
+    min-height: 0;
+    color: white;
+    -gtk-icon-size: 16px;
+}
+button.permission-button:hover { filter: brightness(1.12); }
+button.permission-button:active { filter: brightness(0.9); }
+button.primary-large, button.primary-small { background-color: rgb(51, 128, 255); }
+button.primary-large { padding: 12px 30px; border-radius: 10px; font-size: 16px; font-weight: 600; }
+button.primary-small { padding: 10px 20px; border-radius: 8px; font-size: 14px; font-weight: 600; }
+button.secondary-small {
+    padding: 10px 20px;
+    border-radius: 8px;
+    font-size: 14px;
+    font-weight: 500;
+    background-color: rgb(64, 64, 77);
+    color: rgb(204, 204, 217);
+}
 .transparent-titlebar headerbar.pelunna-titlebar {
     background: black;
     border: none;
@@ -56,6 +91,31 @@ std::shared_ptr<Window> GtkWindowSystem::createWindow(const WindowSettings& sett
     auto window = std::make_shared<GtkMainWindow>(application_, settings, dataStore_);
     window_ = window;
     return window;
+}
+
+void GtkWindowSystem::setMainMenu(const std::vector<MenuItem>& items) {
+    GMenu* applicationMenu = g_menu_new();
+    GMenu* section = g_menu_new();
+    for (const MenuItem& item : items) {
+        if (item.title.empty()) {
+            g_menu_append_section(applicationMenu, nullptr, G_MENU_MODEL(section));
+            g_object_unref(section);
+            section = g_menu_new();
+            continue;
+        }
+        g_menu_append(section, item.title.c_str(), item.action.c_str());
+        const char* accelerators[] = {item.accelerator.c_str(), nullptr};
+        gtk_application_set_accels_for_action(application_, item.action.c_str(), accelerators);
+    }
+    g_menu_append_section(applicationMenu, nullptr, G_MENU_MODEL(section));
+    g_object_unref(section);
+
+    GMenu* menubar = g_menu_new();
+    g_menu_append_submenu(menubar, std::string(service::displayName).c_str(),
+                          G_MENU_MODEL(applicationMenu));
+    gtk_application_set_menubar(application_, G_MENU_MODEL(menubar));
+    g_object_unref(applicationMenu);
+    g_object_unref(menubar);
 }
 
 void GtkWindowSystem::activateIgnoringOtherApps() {

@@ -15,6 +15,7 @@ public:
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override;
     std::shared_ptr<Window> createWindow(const WindowSettings& settings) override;
     void activateIgnoringOtherApps() override;
+    void setMainMenu(const std::vector<MenuItem>& items) override;
 
 private:
     GtkApplication* application_;

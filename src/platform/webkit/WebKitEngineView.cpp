@@ -85,9 +85,32 @@ gboolean cancelFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gp
     return TRUE;
 }
 
-gboolean denyPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer) {
-    webkit_permission_request_deny(request);
-    return TRUE;
+std::optional<std::string> hostOf(WebKitWebView* view) {
+    // The engine names no origin with a request: the requesting page's address stands for it,
+    // which is the frame's own in practice since no foreign sub-frame is ever let in.
+    const char* uri = webkit_web_view_get_uri(view);
+    const auto url = uri != nullptr ? parseUrl(uri) : std::nullopt;
+    return url ? url->host : std::nullopt;
+}
+
+MediaCaptureType captureType(WebKitUserMediaPermissionRequest* request) {
+    if (webkit_user_media_permission_is_for_display_device(request)) {
+        return MediaCaptureType::screen;
+    }
+    const bool video = webkit_user_media_permission_is_for_video_device(request);
+    const bool audio = webkit_user_media_permission_is_for_audio_device(request);
+    if (video && audio) {
+        return MediaCaptureType::cameraAndMicrophone;
+    }
+    return video ? MediaCaptureType::camera : MediaCaptureType::microphone;
+}
+
+void answer(WebKitPermissionRequest* request, bool allow) {
+    if (allow) {
+        webkit_permission_request_allow(request);
+    } else {
+        webkit_permission_request_deny(request);
+    }
 }
 
 gboolean suppressTlsErrorPage(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
@@ -163,7 +186,7 @@ void WebKitEngineView::connectSignals() {
     g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(suppressTlsErrorPage), this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
     g_signal_connect(view_, "run-file-chooser", G_CALLBACK(cancelFileChooser), this);
-    g_signal_connect(view_, "permission-request", G_CALLBACK(denyPermission), this);
+    g_signal_connect(view_, "permission-request", G_CALLBACK(onPermissionRequest), this);
 }
 
 void WebKitEngineView::loadRequest(const std::string& url, std::optional<double> timeoutSeconds) {
@@ -285,6 +308,27 @@ gboolean WebKitEngineView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, g
         view->delegate_.didFailProvisionalNavigation(description);
     }
     // No stock error page: the view keeps what it showed.
+    return TRUE;
+}
+
+gboolean WebKitEngineView::onPermissionRequest(WebKitWebView* webView,
+                                               WebKitPermissionRequest* request, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    if (WEBKIT_IS_USER_MEDIA_PERMISSION_REQUEST(request)) {
+        // Held until the delegate answers, which may be after the desktop's prompt.
+        g_object_ref(request);
+        view->delegate_.requestMediaCapturePermission(
+            hostOf(webView), captureType(WEBKIT_USER_MEDIA_PERMISSION_REQUEST(request)),
+            [request](bool grant) {
+                answer(request, grant);
+                g_object_unref(request);
+            });
+    } else if (WEBKIT_IS_DEVICE_INFO_PERMISSION_REQUEST(request)) {
+        // Device names follow the microphone decision, without asking.
+        answer(request, view->delegate_.allowsDeviceInformation(hostOf(webView)));
+    } else {
+        webkit_permission_request_deny(request);
+    }
     return TRUE;
 }
 

@@ -40,6 +40,8 @@ private:
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent event, gchar* uri, GError* error,
                                  gpointer self);
+    static gboolean onPermissionRequest(WebKitWebView* webView, WebKitPermissionRequest* request,
+                                        gpointer self);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
 
     EngineViewDelegate& delegate_;

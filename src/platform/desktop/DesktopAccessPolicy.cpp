@@ -1,0 +1,45 @@
+#include "platform/desktop/DesktopAccessPolicy.hpp"
+
+namespace pelunna::desktop {
+namespace {
+
+constexpr char privacySchema[] = "org.gnome.desktop.privacy";
+constexpr char microphoneKey[] = "disable-microphone";
+
+}  // namespace
+
+DesktopAccessPolicy::DesktopAccessPolicy(std::string policyFile)
+    : policyFile_(std::move(policyFile)) {
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    GSettingsSchema* schema =
+        source != nullptr ? g_settings_schema_source_lookup(source, privacySchema, TRUE) : nullptr;
+    if (schema == nullptr) {
+        return;
+    }
+    if (g_settings_schema_has_key(schema, microphoneKey)) {
+        privacy_ = g_settings_new(privacySchema);
+    }
+    g_settings_schema_unref(schema);
+}
+
+DesktopAccessPolicy::~DesktopAccessPolicy() {
+    if (privacy_ != nullptr) {
+        g_object_unref(privacy_);
+    }
+}
+
+bool DesktopAccessPolicy::restrictedByAdministrator() const {
+    gchar* contents = nullptr;
+    if (!g_file_get_contents(policyFile_.c_str(), &contents, nullptr, nullptr)) {
+        return false;
+    }
+    const bool restricted = g_strcmp0(g_strstrip(contents), "restricted") == 0;
+    g_free(contents);
+    return restricted;
+}
+
+bool DesktopAccessPolicy::microphoneDisabledByDesktop() const {
+    return privacy_ != nullptr && g_settings_get_boolean(privacy_, microphoneKey) != FALSE;
+}
+
+}  // namespace pelunna::desktop
