@@ -4,23 +4,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "../unit/Fakes.hpp"
 #include "FuzzCheck.hpp"
-#include "platform/Log.hpp"
 #include "platform/LogEscape.hpp"
 #include "web/Coordinator.hpp"
-
-namespace {
-
-class Lines final : public pelunna::Log {
-public:
-    void print(std::string_view line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // First byte: body kind; then the name up to the first NUL, the rest is the body.
@@ -34,10 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = split == std::string::npos ? "" : rest.substr(split + 1);
     const std::optional<std::string> body = stringBody ? std::optional(text) : std::nullopt;
 
-    Lines log;
     pelunna::test::FakeServices services;
-    pelunna::web::Coordinator coordinator(
-        {log, services.alerts, services.microphone, services.queue}, "pelunnalabs.com");
+    const auto& log = services.log;
+    pelunna::web::Coordinator coordinator(services.web(), "pelunnalabs.com");
     coordinator.didReceiveScriptMessage(name, body);
 
     if (name == "logging" && body) {
