@@ -29,6 +29,9 @@ struct EngineConfiguration {
     std::vector<UserScript> userScripts;
 };
 
+// How a load treats cached copies: the start page ignores them, as a reload from origin does.
+enum class CachePolicy { useProtocolCachePolicy, reloadIgnoringCacheData };
+
 enum class NavigationPolicy { cancel = 0, allow = 1 };
 
 // A navigation the engine asks about. Without a target frame the page asked for a new window.
@@ -81,7 +84,8 @@ class EngineView {
 public:
     virtual ~EngineView() = default;
     // Without a timeout the load may take as long as the network does.
-    virtual void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) = 0;
+    virtual void loadRequest(const std::string& url, std::optional<double> timeoutSeconds,
+                             CachePolicy cachePolicy) = 0;
     virtual void setPageZoom(double zoom) = 0;
     virtual void reloadFromOrigin() = 0;
     [[nodiscard]] virtual std::optional<std::string> currentUrl() const = 0;

@@ -80,7 +80,8 @@ EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationA
     // blocks it with its log lines. One without a host would only be cancelled silently there,
     // so it is not sent at all: the page must never be swapped for a blank one.
     if (!action.hasTargetFrame && url && url->host) {
-        requesting.loadRequest(url->absoluteString, std::nullopt);
+        requesting.loadRequest(url->absoluteString, std::nullopt,
+                               CachePolicy::useProtocolCachePolicy);
     }
     return nullptr;
 }

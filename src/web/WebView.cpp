@@ -28,7 +28,7 @@ WebView::WebView(Engine& engine, WebServices services, const std::string& url)
     engine.defaultDataStore().removeData(WebsiteDataTypes::caches,
                                          [&log = log_] { log.print("🧹 Cache cleared"); });
     view_ = engine.makeView(makeConfiguration(), coordinator_);
-    view_->loadRequest(url, startRequestTimeoutSeconds);
+    view_->loadRequest(url, startRequestTimeoutSeconds, CachePolicy::reloadIgnoringCacheData);
 }
 
 void WebView::update(double zoomLevel, bool refreshTrigger) {

@@ -138,10 +138,13 @@ private:
 class FakeEngineView final : public EngineView {
 public:
     explicit FakeEngineView(Journal& journal) : journal_(journal) {}
-    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) override {
-        journal_.push_back("load " + url +
-                           (timeoutSeconds ? " " + std::to_string(static_cast<int>(*timeoutSeconds))
-                                           : std::string()));
+    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds,
+                     CachePolicy cachePolicy) override {
+        journal_.push_back(
+            "load " + url +
+            (timeoutSeconds ? " " + std::to_string(static_cast<int>(*timeoutSeconds))
+                            : std::string()) +
+            (cachePolicy == CachePolicy::reloadIgnoringCacheData ? " ignoring cache" : ""));
     }
     void setPageZoom(double zoom) override { zooms.push_back(zoom); }
     void reloadFromOrigin() override { journal_.push_back("reload"); }

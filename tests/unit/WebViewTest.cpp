@@ -19,8 +19,8 @@ TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
     RecordingLog& log = services.log;
     web::WebView view(engine, services.web(), startUrl);
 
-    EXPECT_THAT(engine.journal,
-                ElementsAre("remove caches", "make view", "load " + startUrl + " 60"));
+    EXPECT_THAT(engine.journal, ElementsAre("remove caches", "make view",
+                                            "load " + startUrl + " 60 ignoring cache"));
     EXPECT_THAT(log.lines, IsEmpty());
     engine.store.completions.at(0)();
     EXPECT_THAT(log.lines, ElementsAre("🧹 Cache cleared"));
@@ -78,8 +78,8 @@ TEST_F(WebViewUpdate, AppliesZoomOnEveryUpdateAndReloadsOnlyWhenTheTriggerDiffer
 TEST_F(WebViewUpdate, AViewBuiltWhileTheTriggerIsSetReloadsOnceOnItsFirstUpdate) {
     view.update(1.0, true);
     view.update(1.0, true);
-    EXPECT_THAT(engine.journal,
-                ElementsAre("remove caches", "make view", "load " + startUrl + " 60", "reload"));
+    EXPECT_THAT(engine.journal, ElementsAre("remove caches", "make view",
+                                            "load " + startUrl + " 60 ignoring cache", "reload"));
 }
 
 TEST(ConsoleReceiver, PrintsStringBodiesOfTheLoggingChannelOnly) {

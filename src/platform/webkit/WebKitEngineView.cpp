@@ -189,7 +189,8 @@ void WebKitEngineView::connectSignals() {
     g_signal_connect(view_, "permission-request", G_CALLBACK(onPermissionRequest), this);
 }
 
-void WebKitEngineView::loadRequest(const std::string& url, std::optional<double> timeoutSeconds) {
+void WebKitEngineView::loadRequest(const std::string& url, std::optional<double> timeoutSeconds,
+                                   CachePolicy cachePolicy) {
     cancelLoadTimeout();
     if (timeoutSeconds) {
         // The engine has no request timeout: a load that has not committed in time is stopped,
@@ -204,7 +205,16 @@ void WebKitEngineView::loadRequest(const std::string& url, std::optional<double>
             },
             this);
     }
-    webkit_web_view_load_uri(view_, url.c_str());
+    WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
+    SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
+    // The engine takes no cache policy per load: these headers make its cache, and any proxy on
+    // the way, fetch the page anew, as its own reload from origin does.
+    if (cachePolicy == CachePolicy::reloadIgnoringCacheData && headers != nullptr) {
+        soup_message_headers_replace(headers, "Cache-Control", "no-cache");
+        soup_message_headers_replace(headers, "Pragma", "no-cache");
+    }
+    webkit_web_view_load_request(view_, request);
+    g_object_unref(request);
 }
 
 void WebKitEngineView::setPageZoom(double zoom) {

@@ -18,7 +18,8 @@ public:
     WebKitEngineView(const WebKitEngineView&) = delete;
     WebKitEngineView& operator=(const WebKitEngineView&) = delete;
 
-    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds) override;
+    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds,
+                     CachePolicy cachePolicy) override;
     void setPageZoom(double zoom) override;
     void reloadFromOrigin() override;
     [[nodiscard]] std::optional<std::string> currentUrl() const override;
