@@ -34,7 +34,7 @@ void EngineFixture::open(const std::string& pageUrl) {
     const int readyBefore = count(ready);
     webView_.reset();
     webView_ = std::make_unique<web::WebView>(
-        *engine_, web::WebServices{log_, alerts_, microphone_, queue_}, pageUrl);
+        *engine_, web::WebServices{log_, *alerts_, *microphone_, queue_}, pageUrl);
     // The root view updates the web view right after making it.
     webView_->update(1.0, false);
     EXPECT_TRUE(waitForLine(ready, readyBefore + 1)) << pageUrl << " did not get ready";

@@ -87,8 +87,12 @@ protected:
 
     TestServer server_;
     RecordingLog log_;
-    UnexpectedAlerts alerts_;
-    UnexpectedMicrophoneRequests microphone_;
+    UnexpectedAlerts unexpectedAlerts_;
+    UnexpectedMicrophoneRequests unexpectedMicrophone_;
+    // What the web view is built with; a test that expects dialogs or microphone requests points
+    // these at fakes of its own before it opens a page.
+    Alerts* alerts_ = &unexpectedAlerts_;
+    MicrophoneAuthorization* microphone_ = &unexpectedMicrophone_;
     platform::GtkMainQueue queue_;
     GtkWindow* window_ = nullptr;
     GtkOverlay* overlay_ = nullptr;
