@@ -71,7 +71,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
-    if (url && isAllowed(url->host)) {
+    if (url && url->host && isAllowedHost(*url->host, allowedDomain_)) {
         log_.print("✅ Allowing popup for: " + *url->host);
         popups_.push_back(requesting.makePopup());
         return popups_.back().get();
@@ -111,7 +111,7 @@ void Coordinator::didFailProvisionalNavigation(const std::string& description) {
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                                 MediaCaptureType type,
                                                 std::function<void(bool grant)> decisionHandler) {
-    if (!isAllowed(originHost)) {
+    if (!originHost || !isAllowedHost(*originHost, allowedDomain_)) {
         log_.print("❌ Denying media capture for: " + originHost.value_or(""));
         decisionHandler(false);
         return;

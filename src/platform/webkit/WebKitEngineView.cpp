@@ -124,8 +124,7 @@ WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
                                    EngineViewDelegate& delegate, GtkOverlay* container)
     : delegate_(delegate),
       container_(container),
-      contentManager_(makeContentManager(configuration)),
-      isPopup_(false) {
+      contentManager_(makeContentManager(configuration)) {
     WebKitSettings* settings = makeSettings(configuration);
     view_ = WEBKIT_WEB_VIEW(
         g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",

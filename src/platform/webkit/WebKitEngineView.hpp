@@ -49,7 +49,7 @@ private:
     GtkOverlay* container_;
     WebKitUserContentManager* contentManager_;
     WebKitWebView* view_;
-    const bool isPopup_;
+    bool isPopup_ = false;
     guint loadTimeout_ = 0;
     bool loadFailed_ = false;
 };
