@@ -67,7 +67,104 @@ struct Client::Process {
     }
 };
 
+// A process the test started besides the client.
+struct Client::Helper {
+    GSubprocess* subprocess = nullptr;
+    bool exited = false;
+
+    Helper() = default;
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+    ~Helper() { g_clear_object(&subprocess); }
+};
+
+// The test's own session bus, so that the permission store and the portals the client starts
+// keep their state in the test's folders and go away with it.
+struct Client::Bus {
+    std::string address;
+    GDBusConnection* connection = nullptr;
+    guint subscription = 0;
+    // Changes of the microphone entry the store announced.
+    int changes = 0;
+
+    Bus() = default;
+    Bus(const Bus&) = delete;
+    Bus& operator=(const Bus&) = delete;
+    ~Bus() {
+        if (connection != nullptr) {
+            g_dbus_connection_signal_unsubscribe(connection, subscription);
+            g_dbus_connection_close_sync(connection, nullptr, nullptr);
+            g_object_unref(connection);
+        }
+    }
+};
+
 namespace {
+
+constexpr char storeName[] = "org.freedesktop.impl.portal.PermissionStore";
+constexpr char storePath[] = "/org/freedesktop/impl/portal/PermissionStore";
+constexpr char storeTable[] = "devices";
+constexpr char storeEntry[] = "microphone";
+constexpr char applicationId[] = "com.pelunnalabs.Labs";
+constexpr char applicationPath[] = "/com/pelunnalabs/Labs";
+
+struct Reply {
+    GVariant* value = nullptr;
+    std::string errorName;
+    std::string errorMessage;
+
+    Reply() = default;
+    Reply(const Reply&) = delete;
+    Reply& operator=(const Reply&) = delete;
+    ~Reply() {
+        if (value != nullptr) {
+            g_variant_unref(value);
+        }
+    }
+    [[nodiscard]] bool ok() const { return value != nullptr; }
+    [[nodiscard]] std::string describe() const { return errorName + ": " + errorMessage; }
+};
+
+// A method call that keeps the main context serving the client while it waits.
+std::unique_ptr<Reply> call(GDBusConnection* connection, const char* destination, const char* path,
+                            const char* interface, const char* method, GVariant* parameters) {
+    struct Pending {
+        bool done = false;
+        std::unique_ptr<Reply> reply = std::make_unique<Reply>();
+    };
+    auto pending = std::make_shared<Pending>();
+    g_dbus_connection_call(
+        connection, destination, path, interface, method, parameters, nullptr,
+        G_DBUS_CALL_FLAGS_NONE, static_cast<int>(deadlineSeconds * 1000), nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<std::shared_ptr<Pending>> holder(
+                static_cast<std::shared_ptr<Pending>*>(data));
+            Reply& reply = *(*holder)->reply;
+            GError* error = nullptr;
+            reply.value = g_dbus_connection_call_finish(G_DBUS_CONNECTION(source), result, &error);
+            if (error != nullptr) {
+                gchar* remote = g_dbus_error_get_remote_error(error);
+                reply.errorName = remote != nullptr ? remote : "local error";
+                g_free(remote);
+                reply.errorMessage = error->message;
+                g_error_free(error);
+            }
+            (*holder)->done = true;
+        },
+        new std::shared_ptr<Pending>(pending));
+    // The call's own timeout ends it; the margin only guards against a lost callback.
+    test::runUntil([&] { return pending->done; }, deadlineSeconds + 5);
+    if (!pending->done) {
+        auto lost = std::make_unique<Reply>();
+        lost->errorName = "no reply";
+        return lost;
+    }
+    return std::move(pending->reply);
+}
+
+bool isNotFound(const Reply& reply) {
+    return reply.errorName == "org.freedesktop.portal.Error.NotFound";
+}
 
 std::string hostTempDir() {
     GError* error = nullptr;
@@ -122,7 +219,7 @@ bool matches(const std::string& line, const std::string& text, Match match) {
 
 void Client::SetUp() {
     root_ = hostTempDir();
-    for (const char* dir : {"data", "cache", "config", "runtime"}) {
+    for (const char* dir : {"data", "cache", "config", "runtime", "bin"}) {
         fs::create_directories(root_ / dir);
     }
     // A runtime folder is private to its user; libraries may refuse one that is not.
@@ -132,6 +229,151 @@ void Client::SetUp() {
     } catch (const std::exception& error) {
         FAIL() << error.what() << " (the client's start page is on port " << PELUNNA_E2E_PORT
                << "; is another run using it?)";
+    }
+    startBus();
+}
+
+void Client::setEnvironment(GSubprocessLauncher* launcher) const {
+    g_subprocess_launcher_setenv(launcher, "XDG_DATA_HOME", dataHome().c_str(), TRUE);
+    g_subprocess_launcher_setenv(launcher, "XDG_CACHE_HOME", cacheHome().c_str(), TRUE);
+    g_subprocess_launcher_setenv(launcher, "XDG_CONFIG_HOME", configHome().c_str(), TRUE);
+    g_subprocess_launcher_setenv(launcher, "XDG_RUNTIME_DIR", runtimeDir().c_str(), TRUE);
+    if (bus_) {
+        g_subprocess_launcher_setenv(launcher, "DBUS_SESSION_BUS_ADDRESS", bus_->address.c_str(),
+                                     TRUE);
+    }
+    const char* path = g_getenv("PATH");
+    const std::string searchPath =
+        binDir().string() + (path != nullptr ? ":" + std::string(path) : "");
+    g_subprocess_launcher_setenv(launcher, "PATH", searchPath.c_str(), TRUE);
+}
+
+GSubprocess* Client::spawnHelper(const std::vector<std::string>& argv) {
+    GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_NONE);
+    setEnvironment(launcher);
+    // Each helper's diagnostics go to a file of its own, shown when the test fails.
+    const std::string name =
+        std::to_string(helpers_.size()) + "-" + fs::path(argv.front()).filename().string() + ".log";
+    g_subprocess_launcher_set_stderr_file_path(launcher, (root_ / name).c_str());
+    std::vector<const char*> args;
+    for (const auto& arg : argv) {
+        args.push_back(arg.c_str());
+    }
+    args.push_back(nullptr);
+    GError* error = nullptr;
+    GSubprocess* subprocess = g_subprocess_launcher_spawnv(launcher, args.data(), &error);
+    g_object_unref(launcher);
+    if (subprocess == nullptr) {
+        ADD_FAILURE() << "cannot start " << argv.front() << ": " << error->message;
+        g_error_free(error);
+        return nullptr;
+    }
+    auto helper = std::make_shared<Helper>();
+    helper->subprocess = subprocess;
+    g_subprocess_wait_async(
+        subprocess, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
+            const std::unique_ptr<std::shared_ptr<Helper>> holder(
+                static_cast<std::shared_ptr<Helper>*>(data));
+            g_subprocess_wait_finish(G_SUBPROCESS(source), result, nullptr);
+            (*holder)->exited = true;
+        },
+        new std::shared_ptr<Helper>(helper));
+    helpers_.push_back(helper);
+    return subprocess;
+}
+
+void Client::startBus() {
+    const std::string address = "unix:path=" + (runtimeDir() / "bus").string();
+    // The daemon's environment is what it hands to the services it activates.
+    bus_ = std::make_shared<Bus>();
+    bus_->address = address;
+    if (offersPermissionStore_) {
+        spawnHelper(
+            {"dbus-daemon", "--session", "--nofork", "--nopidfile", "--address=" + address});
+    } else {
+        // A session bus without any activatable service: no permission store, no portals.
+        const fs::path config = root_ / "bare-bus.conf";
+        std::ofstream(config) << R"(<!DOCTYPE busconfig PUBLIC
+ "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>)" << address << R"(</listen>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+)";
+        spawnHelper({"dbus-daemon", "--config-file=" + config.string(), "--nofork", "--nopidfile"});
+    }
+    const auto daemon = helpers_.back();
+    GDBusConnection* connection = nullptr;
+    std::string lastError = "the daemon did not start";
+    test::runUntil(
+        [&] {
+            if (daemon->exited) {
+                return true;
+            }
+            GError* error = nullptr;
+            connection = g_dbus_connection_new_for_address_sync(
+                address.c_str(),
+                static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                                  G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+                nullptr, nullptr, &error);
+            if (connection == nullptr) {
+                lastError = error->message;
+                g_error_free(error);
+                // Not listening yet: look again a little later.
+                test::runUntil([] { return false; }, 0.05);
+            }
+            return connection != nullptr;
+        },
+        deadlineSeconds);
+    ASSERT_NE(connection, nullptr) << "no session bus at " << address << ": " << lastError;
+    g_dbus_connection_set_exit_on_close(connection, FALSE);
+    bus_->connection = connection;
+    bus_->subscription = g_dbus_connection_signal_subscribe(
+        connection, nullptr, storeName, "Changed", storePath, storeTable, G_DBUS_SIGNAL_FLAGS_NONE,
+        [](GDBusConnection*, const char*, const char*, const char*, const char*,
+           GVariant* parameters, gpointer data) {
+            const char* entry = nullptr;
+            g_variant_get_child(parameters, 1, "&s", &entry);
+            if (g_strcmp0(entry, storeEntry) == 0) {
+                ++static_cast<Bus*>(data)->changes;
+            }
+        },
+        bus_.get(), nullptr);
+}
+
+void Client::stopHelpers() {
+    // Last started, first stopped: the bus goes after everything that may use it.
+    for (auto helper = helpers_.rbegin(); helper != helpers_.rend(); ++helper) {
+        if (!(*helper)->exited) {
+            g_subprocess_send_signal((*helper)->subprocess, SIGTERM);
+            test::runUntil([&] { return (*helper)->exited; }, deadlineSeconds);
+        }
+        if (!(*helper)->exited) {
+            g_subprocess_force_exit((*helper)->subprocess);
+            test::runUntil([&] { return (*helper)->exited; }, deadlineSeconds);
+        }
+    }
+    helpers_.clear();
+}
+
+void Client::unmountDocumentPortal() {
+    // The document portal mounts itself in the runtime folder and may outlive the bus that
+    // started it; a lazy unmount lets the folder go in any case.
+    const std::string doc = (runtimeDir() / "doc").string();
+    const ToolResult mounted = run({"mountpoint", "-q", doc});
+    if (!mounted.finished || mounted.exitStatus != 0) {
+        return;
+    }
+    const ToolResult unmounted = run({"fusermount3", "-u", "-z", doc});
+    if (!unmounted.finished || unmounted.exitStatus != 0) {
+        run({"fusermount", "-u", "-z", doc});
     }
 }
 
@@ -156,18 +398,36 @@ void Client::TearDown() {
         }
     }
     process_.reset();
+    bus_.reset();
+    stopHelpers();
+    if (HasFailure()) {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(root_, error)) {
+            if (entry.path().extension() == ".log") {
+                std::cerr << entry.path().filename().string() << " (end):\n"
+                          << tail(entry.path(), 2000) << "\n";
+            }
+        }
+    }
+    unmountDocumentPortal();
     server_.reset();
     std::error_code ignored;
     fs::remove_all(root_, ignored);
 }
 
 void Client::launch() {
+    ASSERT_TRUE(setMicrophoneDecision(MicrophoneDecision::granted));
+    start();
+    ASSERT_FALSE(HasFatalFailure());
+    // "Continue to Pelunna Labs" is the screen's default.
+    ASSERT_TRUE(pressKeys(windowId(), {"Return"}));
+    ASSERT_TRUE(waitForLine(webViewAppearedLine));
+}
+
+void Client::start() {
     ASSERT_FALSE(process_) << "one client per test";
     GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDOUT_PIPE);
-    g_subprocess_launcher_setenv(launcher, "XDG_DATA_HOME", dataHome().c_str(), TRUE);
-    g_subprocess_launcher_setenv(launcher, "XDG_CACHE_HOME", cacheHome().c_str(), TRUE);
-    g_subprocess_launcher_setenv(launcher, "XDG_CONFIG_HOME", configHome().c_str(), TRUE);
-    g_subprocess_launcher_setenv(launcher, "XDG_RUNTIME_DIR", (root_ / "runtime").c_str(), TRUE);
+    setEnvironment(launcher);
     g_subprocess_launcher_set_stderr_file_path(launcher, (root_ / "client.stderr").c_str());
     const char* argv[] = {PELUNNA_E2E_CLIENT, nullptr};
     GError* error = nullptr;
@@ -360,6 +620,192 @@ std::optional<Geometry> Client::screenGeometry() {
     }
     return ::testing::AssertionFailure()
            << "xdotool failed (" << result.exitStatus << "): " << result.err;
+}
+
+::testing::AssertionResult Client::setMicrophoneDecision(MicrophoneDecision decision) {
+    if (!bus_ || bus_->connection == nullptr) {
+        return ::testing::AssertionFailure() << "no session bus";
+    }
+    const int changesBefore = bus_->changes;
+    std::unique_ptr<Reply> reply;
+    if (decision == MicrophoneDecision::undecided) {
+        reply = call(bus_->connection, storeName, storePath, storeName, "DeletePermission",
+                     g_variant_new("(sss)", storeTable, storeEntry, applicationId));
+        // Nothing stored is what was asked for, and the store announces nothing.
+        if (isNotFound(*reply)) {
+            return ::testing::AssertionSuccess();
+        }
+    } else {
+        const char* answer[] = {decision == MicrophoneDecision::granted ? "yes" : "no", nullptr};
+        reply =
+            call(bus_->connection, storeName, storePath, storeName, "SetPermission",
+                 g_variant_new("(sbss^as)", storeTable, TRUE, storeEntry, applicationId, answer));
+    }
+    if (!reply->ok()) {
+        return ::testing::AssertionFailure()
+               << "the permission store refused " << decision << ": " << reply->describe();
+    }
+    if (!process_ || process_->exited) {
+        return ::testing::AssertionSuccess();
+    }
+    // The client learns of the change from the store's signal. The bus hands the client a call
+    // sent after the signal in that order, and the client answers it on its main loop after
+    // handling the signal: the answer means the client knows.
+    if (!test::runUntil([&] { return bus_->changes > changesBefore; }, deadlineSeconds)) {
+        return ::testing::AssertionFailure() << "the store announced no change of " << decision;
+    }
+    const auto barrier =
+        call(bus_->connection, applicationId, applicationPath, "org.gtk.Actions", "List", nullptr);
+    if (!barrier->ok()) {
+        return ::testing::AssertionFailure()
+               << "the client did not answer on the bus: " << barrier->describe();
+    }
+    return ::testing::AssertionSuccess();
+}
+
+MicrophoneDecision Client::storedMicrophoneDecision() {
+    if (!bus_ || bus_->connection == nullptr) {
+        ADD_FAILURE() << "no session bus";
+        return MicrophoneDecision::undecided;
+    }
+    const auto reply = call(bus_->connection, storeName, storePath, storeName, "Lookup",
+                            g_variant_new("(ss)", storeTable, storeEntry));
+    if (isNotFound(*reply)) {
+        return MicrophoneDecision::undecided;
+    }
+    if (!reply->ok()) {
+        ADD_FAILURE() << "cannot read the permission store: " << reply->describe();
+        return MicrophoneDecision::undecided;
+    }
+    GVariant* permissions = g_variant_get_child_value(reply->value, 0);
+    const char** answers = nullptr;
+    std::string answer;
+    if (g_variant_lookup(permissions, applicationId, "^a&s", &answers)) {
+        answer = answers[0] != nullptr ? answers[0] : "";
+        g_free(answers);
+    }
+    g_variant_unref(permissions);
+    if (answer.empty()) {
+        return MicrophoneDecision::undecided;
+    }
+    if (answer != "yes" && answer != "no") {
+        ADD_FAILURE() << "the store holds \"" << answer << "\" for the microphone";
+    }
+    return answer == "yes" ? MicrophoneDecision::granted : MicrophoneDecision::refused;
+}
+
+std::vector<std::string> Client::visibleWindows() {
+    const ToolResult result =
+        run({"xdotool", "search", "--onlyvisible", "--class", "^pelunna-labs$"});
+    std::vector<std::string> windows;
+    std::istringstream ids(result.out);
+    for (std::string id; ids >> id;) {
+        windows.push_back(id);
+    }
+    return windows;
+}
+
+::testing::AssertionResult Client::waitForWindowCount(std::size_t count) {
+    std::vector<std::string> windows;
+    const bool reached = test::runUntil(
+        [&] {
+            windows = visibleWindows();
+            if (windows.size() == count) {
+                return true;
+            }
+            // Keeps the main context serving the client between two looks.
+            test::runUntil([] { return false; }, 0.1);
+            return false;
+        },
+        deadlineSeconds);
+    if (reached) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "the client shows " << windows.size() << " windows, not " << count << ", after "
+           << deadlineSeconds << " s";
+}
+
+std::optional<Screenshot> Client::screenshot() {
+    const fs::path file = root_ / "screen.ppm";
+    const ToolResult result = run({"import", "-window", "root", "-depth", "8", file.string()});
+    if (!result.finished || result.exitStatus != 0) {
+        ADD_FAILURE() << "import failed: " << result.err;
+        return std::nullopt;
+    }
+    std::ifstream in(file, std::ios::binary);
+    std::string magic;
+    int maximum = 0;
+    Screenshot shot;
+    in >> magic >> shot.width >> shot.height >> maximum;
+    in.get();
+    if (!in || magic != "P6" || maximum != 255 || shot.width <= 0 || shot.height <= 0) {
+        ADD_FAILURE() << "not an 8-bit PPM: " << file;
+        return std::nullopt;
+    }
+    shot.rgb.resize(static_cast<std::size_t>(shot.width) * static_cast<std::size_t>(shot.height) *
+                    3);
+    in.read(reinterpret_cast<char*>(shot.rgb.data()),
+            static_cast<std::streamsize>(shot.rgb.size()));
+    if (!in) {
+        ADD_FAILURE() << "short PPM: " << file;
+        return std::nullopt;
+    }
+    return shot;
+}
+
+::testing::AssertionResult Client::click(int x, int y) {
+    const ToolResult result =
+        run({"xdotool", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    if (result.finished && result.exitStatus == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << "xdotool failed (" << result.exitStatus << "): " << result.err;
+}
+
+int Screenshot::count(Colour colour) const {
+    int found = 0;
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+        found += rgb[i] == colour.red && rgb[i + 1] == colour.green && rgb[i + 2] == colour.blue;
+    }
+    return found;
+}
+
+std::optional<Geometry> Screenshot::bounds(Colour colour) const {
+    int left = width;
+    int top = height;
+    int right = -1;
+    int bottom = -1;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                   static_cast<std::size_t>(x)) *
+                                  3;
+            if (rgb[i] == colour.red && rgb[i + 1] == colour.green && rgb[i + 2] == colour.blue) {
+                left = std::min(left, x);
+                top = std::min(top, y);
+                right = std::max(right, x);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0) {
+        return std::nullopt;
+    }
+    return Geometry{left, top, right - left + 1, bottom - top + 1};
+}
+
+std::ostream& operator<<(std::ostream& out, MicrophoneDecision decision) {
+    switch (decision) {
+        case MicrophoneDecision::undecided:
+            return out << "undecided";
+        case MicrophoneDecision::granted:
+            return out << "granted";
+        case MicrophoneDecision::refused:
+            return out << "refused";
+    }
+    return out << "decision " << static_cast<int>(decision);
 }
 
 std::vector<fs::path> filesContaining(const std::vector<fs::path>& roots, const std::string& text) {

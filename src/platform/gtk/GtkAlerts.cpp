@@ -40,8 +40,13 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     for (const std::string& title : alert.buttons) {
         gtk_dialog_add_button(GTK_DIALOG(dialog), title.c_str(), code++);
     }
-    gtk_dialog_set_default_response(
-        GTK_DIALOG(dialog), AlertResponse::firstButton + static_cast<int>(alert.defaultButton));
+    // Drawn by the client, as the rest of the kiosk is, not framed by the window manager.
+    gtk_window_set_titlebar(GTK_WINDOW(dialog), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+    const int defaultResponse = AlertResponse::firstButton + static_cast<int>(alert.defaultButton);
+    gtk_widget_add_css_class(
+        gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), defaultResponse),
+        "suggested-action");
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), defaultResponse);
 
     auto* pending = new Pending{std::move(done), nullptr};
     if (alert.textFieldValue) {

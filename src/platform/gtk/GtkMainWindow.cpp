@@ -1,5 +1,7 @@
 #include "platform/gtk/GtkMainWindow.hpp"
 
+#include <algorithm>
+
 #include "platform/gtk/GtkPermissionScreen.hpp"
 #include "screens/ContentView.hpp"
 
@@ -178,13 +180,13 @@ gboolean GtkMainWindow::onCloseRequest(GtkWindow* /*window*/, gpointer self) {
 gboolean GtkMainWindow::onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
                                      GdkModifierType state, gpointer self) {
     auto* window = static_cast<GtkMainWindow*>(self);
-    const guint32 time =
-        gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(controller));
-    if (time == window->lastKeyTime_ && keycode == window->lastKeyCode_) {
+    const std::pair<guint32, guint> press{
+        gtk_event_controller_get_current_event_time(GTK_EVENT_CONTROLLER(controller)), keycode};
+    auto& recent = window->recentKeys_;
+    if (std::find(recent.begin(), recent.end(), press) != recent.end()) {
         return FALSE;
     }
-    window->lastKeyTime_ = time;
-    window->lastKeyCode_ = keycode;
+    recent[window->nextRecentKey_++ % recent.size()] = press;
 
     KeyEvent event;
     event.escape = keyval == GDK_KEY_Escape;

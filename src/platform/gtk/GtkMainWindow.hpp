@@ -2,7 +2,9 @@
 
 #include <gtk/gtk.h>
 
+#include <array>
 #include <memory>
+#include <utility>
 
 #include "platform/ContentHost.hpp"
 #include "platform/KeyEvent.hpp"
@@ -63,9 +65,10 @@ private:
     WindowDelegate* delegate_ = nullptr;
     bool fullScreen_ = false;
     std::function<KeyDisposition(const KeyEvent&)> keyHandler_;
-    // WebKit hands a key the page did not use back to the window: act once per press.
-    guint32 lastKeyTime_ = 0;
-    guint lastKeyCode_ = 0;
+    // WebKit hands a key the page did not use back to the window, possibly after later presses:
+    // remembering the recent presses lets the monitor act once per press.
+    std::array<std::pair<guint32, guint>, 16> recentKeys_{};
+    std::size_t nextRecentKey_ = 0;
 };
 
 }  // namespace pelunna::platform

@@ -101,7 +101,7 @@ GtkWidget* buildPermissionScreen(MicrophonePermissionView& view, GtkWindow* wind
         }
         case PermissionSection::granted: {
             gtk_box_append(GTK_BOX(column),
-                           row({icon("object-select-symbolic", "permission-granted"),
+                           row({icon("emblem-ok-symbolic", "permission-granted"),
                                 label("Microphone access granted", "permission-granted")}));
             GtkWidget* proceed =
                 button(row({label("Continue to Pelunna Labs", "permission-button-label"),
@@ -113,7 +113,7 @@ GtkWidget* buildPermissionScreen(MicrophonePermissionView& view, GtkWindow* wind
         }
         case PermissionSection::refused:
             gtk_box_append(GTK_BOX(column),
-                           row({icon("dialog-error-symbolic", "permission-refused"),
+                           row({icon("process-stop-symbolic", "permission-refused"),
                                 label("Microphone access was denied", "permission-refused")}));
             gtk_box_append(GTK_BOX(column),
                            wrappedText("Please enable microphone access in System Settings to use "
