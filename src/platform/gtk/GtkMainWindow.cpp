@@ -138,7 +138,8 @@ void GtkMainWindow::addLocalMonitorForKeyDown(
     gtk_widget_add_controller(GTK_WIDGET(window_), controller);
 }
 
-void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*spec*/, gpointer self) {
+void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*property*/,
+                                        gpointer self) {
     auto* window = static_cast<GtkMainWindow*>(self);
     const bool fullScreen = gtk_window_is_fullscreen(window->window_) != FALSE;
     if (fullScreen == window->fullScreen_ || window->delegate_ == nullptr) {

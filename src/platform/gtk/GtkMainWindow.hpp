@@ -43,7 +43,7 @@ public:
     void showWebContent() override;
 
 private:
-    static void onFullscreenChanged(GObject* object, GParamSpec* spec, gpointer self);
+    static void onFullscreenChanged(GObject* object, GParamSpec* property, gpointer self);
     static gboolean onCloseRequest(GtkWindow* window, gpointer self);
     static gboolean onKeyPressed(GtkEventControllerKey* controller, guint keyval, guint keycode,
                                  GdkModifierType state, gpointer self);
