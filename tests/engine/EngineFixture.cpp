@@ -70,7 +70,7 @@ std::vector<std::string> EngineFixture::consoleLinesBetween(const std::string& f
     return {begin + 1, std::find(begin + 1, lines.end(), to)};
 }
 
-std::string EngineFixture::call(const std::string& functionBody) {
+std::string EngineFixture::callIn(WebKitWebView* view, const std::string& functionBody) {
     struct Outcome {
         bool done = false;
         std::string result;
@@ -78,14 +78,14 @@ std::string EngineFixture::call(const std::string& functionBody) {
     // The engine may answer after the wait gave up, so the outcome outlives this call.
     auto outcome = std::make_shared<Outcome>();
     webkit_web_view_call_async_javascript_function(
-        webKitView(), functionBody.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
-        [](GObject* view, GAsyncResult* result, gpointer data) {
+        view, functionBody.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* result, gpointer data) {
             const std::unique_ptr<std::shared_ptr<Outcome>> owner(
                 static_cast<std::shared_ptr<Outcome>*>(data));
             Outcome& out = **owner;
             GError* error = nullptr;
             JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
-                WEBKIT_WEB_VIEW(view), result, &error);
+                WEBKIT_WEB_VIEW(source), result, &error);
             if (value == nullptr) {
                 out.result = std::string("error: ") + error->message;
                 g_error_free(error);

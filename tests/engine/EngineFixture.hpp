@@ -83,7 +83,9 @@ protected:
 
     // Runs an async function body in the main frame; its result as JSON, or "error: ..." when it
     // throws or does not answer in time.
-    std::string call(const std::string& functionBody);
+    std::string call(const std::string& functionBody) { return callIn(webKitView(), functionBody); }
+    // The same in the main frame of another view, a popup say.
+    std::string callIn(WebKitWebView* view, const std::string& functionBody);
 
     TestServer server_;
     RecordingLog log_;

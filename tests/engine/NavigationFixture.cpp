@@ -104,40 +104,6 @@ std::vector<WebKitWebView*> NavigationFixture::popupViews() const {
     return views;
 }
 
-std::string NavigationFixture::callIn(WebKitWebView* view, const std::string& functionBody) {
-    struct Outcome {
-        bool done = false;
-        std::string result;
-    };
-    // The engine may answer after the wait gave up, so the outcome outlives this call.
-    auto outcome = std::make_shared<Outcome>();
-    webkit_web_view_call_async_javascript_function(
-        view, functionBody.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            const std::unique_ptr<std::shared_ptr<Outcome>> owner(
-                static_cast<std::shared_ptr<Outcome>*>(data));
-            Outcome& out = **owner;
-            GError* error = nullptr;
-            JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
-                WEBKIT_WEB_VIEW(source), result, &error);
-            if (value == nullptr) {
-                out.result = std::string("error: ") + error->message;
-                g_error_free(error);
-            } else {
-                char* json = jsc_value_to_json(value, 0);
-                out.result = json != nullptr ? json : "undefined";
-                g_free(json);
-                g_object_unref(value);
-            }
-            out.done = true;
-        },
-        new std::shared_ptr<Outcome>(outcome));
-    if (!runUntil([&] { return outcome->done; })) {
-        return "error: no answer";
-    }
-    return outcome->result;
-}
-
 void NavigationFixture::start(const std::string& script) {
     webkit_web_view_evaluate_javascript(webKitView(), script.c_str(), -1, nullptr, nullptr, nullptr,
                                         nullptr, nullptr);

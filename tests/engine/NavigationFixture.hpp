@@ -66,8 +66,6 @@ protected:
 
     // The engine views laid over the page, oldest first.
     [[nodiscard]] std::vector<WebKitWebView*> popupViews() const;
-    // Like call(), in the main frame of the given view.
-    std::string callIn(WebKitWebView* view, const std::string& functionBody);
     // Starts a script in the main view without waiting for it: for pages that block in a dialog.
     void start(const std::string& script);
 };
