@@ -250,6 +250,16 @@ protected:
                                              << describeLines(lines());
     }
 
+    // From the undecided section, Return asks the desktop: the prompt opens beside the window,
+    // whose id is returned.
+    std::string openPrompt() {
+        EXPECT_TRUE(waitForSection(Section::undecided));
+        const std::string window = windowId();
+        EXPECT_TRUE(pressKeys(window, {"Return"}));
+        EXPECT_TRUE(waitForWindowCount(2));
+        return window;
+    }
+
     // The permission screen once it shows the section, told apart by its colours: the rows'
     // and the buttons'. The pointer goes off every button first, since hovering changes a
     // button's colour; without --sync, which waits forever when the pointer is there already.
@@ -354,11 +364,8 @@ TEST_F(Microphone, AllowingThePromptStoresYesAndContinuesByItself) {
     ASSERT_TRUE(setMicrophoneDecision(MicrophoneDecision::undecided));
     start();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(waitForSection(Section::undecided));
-
-    const std::string window = windowId();
-    ASSERT_TRUE(pressKeys(window, {"Return"}));
-    ASSERT_TRUE(waitForWindowCount(2));
+    const std::string window = openPrompt();
+    ASSERT_FALSE(HasFailure());
     EXPECT_EQ(count(webViewAppearedLine), 0);
     // The prompt's default is "Allow".
     ASSERT_TRUE(pressKeys(dialogBeside(window), {"Return"}));
@@ -376,11 +383,8 @@ TEST_F(Microphone, RefusingThePromptStoresNoAndShowsTheRefusedSection) {
     ASSERT_TRUE(setMicrophoneDecision(MicrophoneDecision::undecided));
     start();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(waitForSection(Section::undecided));
-
-    const std::string window = windowId();
-    ASSERT_TRUE(pressKeys(window, {"Return"}));
-    ASSERT_TRUE(waitForWindowCount(2));
+    const std::string window = openPrompt();
+    ASSERT_FALSE(HasFailure());
     ASSERT_TRUE(pressKeys(dialogBeside(window), {"Escape"}));
 
     EXPECT_TRUE(waitForSection(Section::refused));
@@ -550,12 +554,9 @@ TEST_F(MicrophoneFile, KeepsTheAnswerToThePromptInTheFile) {
     server().page("/start.html", quietPage);
     start();
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(waitForSection(Section::undecided));
+    const std::string window = openPrompt();
+    ASSERT_FALSE(HasFailure());
     EXPECT_FALSE(fs::exists(decisionFile()));
-
-    const std::string window = windowId();
-    ASSERT_TRUE(pressKeys(window, {"Return"}));
-    ASSERT_TRUE(waitForWindowCount(2));
     ASSERT_TRUE(pressKeys(dialogBeside(window), {"Return"}));
     ASSERT_TRUE(waitForLine(webViewAppearedLine));
     EXPECT_EQ(storedInFile(), "yes\n");
