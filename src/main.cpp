@@ -18,6 +18,6 @@ int main() {
     // The engine names its data and cache folders after the program.
     g_set_prgname(std::string(pelunna::service::programName).c_str());
     g_set_application_name(std::string(pelunna::service::displayName).c_str());
-    pelunna::platform::GtkApplicationShell shell;
+    pelunna::platform::GtkApplicationShell shell(pelunna::DrawingPath::gpu);
     return shell.run();
 }

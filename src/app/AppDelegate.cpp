@@ -73,6 +73,10 @@ void AppDelegate::applicationWillTerminate(std::function<void()> finished) {
             std::exchange(*once, nullptr)();
         }
     };
+    // A page that spins or keeps writing must not hold the quit up.
+    if (contentView_) {
+        contentView_->endPageProcesses();
+    }
     // A shared lab computer must not keep the learner's data: wait for the removal, bounded.
     services_.dataStore.removeData(WebsiteDataTypes::all, [this, finish] {
         log_.print("✅ All website data cleared on quit");

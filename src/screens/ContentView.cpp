@@ -78,6 +78,12 @@ void ContentView::onWebViewAppear(KeyMonitor& monitor) {
     }
 }
 
+void ContentView::endPageProcesses() {
+    if (webView_) {
+        webView_->endPageProcesses();
+    }
+}
+
 KeyDisposition ContentView::handleKeyDown(const KeyEvent& event) {
     if (event.escape) {
         services_.log.print("🔴 ESCAPE KEY PRESSED IN SWIFT");

@@ -38,6 +38,8 @@ public:
     void attach(ContentHost& host, Engine& engine);
     void onWebViewAppear(KeyMonitor& monitor);
     KeyDisposition handleKeyDown(const KeyEvent& event);
+    // Quit: the pages end before their data is removed, so none can write meanwhile.
+    void endPageProcesses();
 
     [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
     [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }

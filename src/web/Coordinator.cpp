@@ -1,6 +1,7 @@
 #include "web/Coordinator.hpp"
 
 #include <algorithm>
+#include <string>
 #include <utility>
 
 #include "web/AllowedHost.hpp"
@@ -23,6 +24,40 @@ std::string describe(MediaCaptureType type) {
     return "unknown";
 }
 
+std::string describe(ProcessTermination reason) {
+    switch (reason) {
+        case ProcessTermination::crashed:
+            return "crashed";
+        case ProcessTermination::exceededMemoryLimit:
+            return "exceeded its memory limit";
+        case ProcessTermination::endedByClient:
+            return "ended by the client";
+    }
+    return "ended";
+}
+
+std::string describe(CertificateProblem problem) {
+    switch (problem) {
+        case CertificateProblem::unknownAuthority:
+            return "unknown authority";
+        case CertificateProblem::wrongHost:
+            return "issued for another host";
+        case CertificateProblem::notYetValid:
+            return "not yet valid";
+        case CertificateProblem::expired:
+            return "expired";
+        case CertificateProblem::revoked:
+            return "revoked";
+        case CertificateProblem::insecureAlgorithm:
+            return "insecure algorithm";
+        case CertificateProblem::other:
+            return "invalid";
+    }
+    return "invalid";
+}
+
+constexpr char noticeAfterCrashes[] = "The lab stopped working. Press Ctrl+R to try again.";
+
 AlertSpec microphoneDeniedAlert() {
     return {"Microphone Access Required",
             "This web page needs microphone access, but it was previously denied. Please enable "
@@ -34,11 +69,12 @@ AlertSpec microphoneDeniedAlert() {
 
 }  // namespace
 
-Coordinator::Coordinator(WebServices services, std::string allowedDomain)
+Coordinator::Coordinator(WebServices services, std::string allowedDomain, std::string startUrl)
     : services_(services),
       log_(services.log),
       alerts_(services.alerts),
-      allowedDomain_(std::move(allowedDomain)) {}
+      allowedDomain_(std::move(allowedDomain)),
+      recovery_(services.queue, std::move(startUrl)) {}
 
 bool Coordinator::isAllowed(const std::optional<std::string>& host) const {
     return host && isAllowedHost(*host, allowedDomain_);
@@ -94,6 +130,96 @@ void Coordinator::webViewDidClose(EngineView& view) {
     }
     log_.print("✅ Popup closed");
     popups_.erase(popup);
+}
+
+void Coordinator::reloadMainView() {
+    recovery_.reloadRequested();
+    mainView_->showNotice(std::nullopt);
+    if (pageProcessGone_ || !recovery_.hasCommitted()) {
+        loadAfresh(CachePolicy::reloadIgnoringCacheData);
+    } else if (!mainView_->isWebProcessResponsive() &&
+               recovery_.shouldEndUnresponsivePage(openDialogs_ > 0)) {
+        // A hung page would never take the reload: its end brings the page back.
+        mainView_->terminateWebProcess();
+    } else {
+        mainView_->reloadFromOrigin();
+    }
+}
+
+void Coordinator::loadAfresh(CachePolicy cachePolicy) {
+    pageProcessGone_ = false;
+    const std::optional<double> timeout =
+        recovery_.hasCommitted() ? std::nullopt : std::optional(startRequestTimeoutSeconds);
+    mainView_->loadRequest(recovery_.pageToReload(), timeout, cachePolicy);
+}
+
+void Coordinator::endPageProcesses() {
+    quitting_ = true;
+    if (mainView_ != nullptr) {
+        mainView_->terminateWebProcess();
+    }
+    for (const auto& popup : popups_) {
+        popup->terminateWebProcess();
+    }
+}
+
+void Coordinator::webProcessDidTerminate(EngineView& view, ProcessTermination reason) {
+    if (quitting_) {
+        return;
+    }
+    if (&view != mainView_) {
+        // Popups share the page's process: its end is reported, and handled, by the main view.
+        webViewDidClose(view);
+        return;
+    }
+    log_.print("❌ Web content process terminated: " + describe(reason));
+    popups_.clear();
+    if (recovery_.mayReloadAfterTermination()) {
+        // A plain request: a form the learner sent must not be sent twice.
+        loadAfresh(CachePolicy::useProtocolCachePolicy);
+        return;
+    }
+    pageProcessGone_ = true;
+    log_.print("❌ Not reloading again after " + std::to_string(PageRecovery::reloadBudget) +
+               " crashes in " +
+               std::to_string(static_cast<int>(PageRecovery::budgetWindowSeconds)) + " s");
+    mainView_->showNotice(std::string(noticeAfterCrashes));
+}
+
+void Coordinator::webProcessResponsivenessDidChange(EngineView& view, bool responsive) {
+    if (responsive || quitting_ || &view != mainView_) {
+        return;
+    }
+    if (recovery_.shouldEndUnresponsivePage(openDialogs_ > 0)) {
+        mainView_->terminateWebProcess();
+    }
+}
+
+void Coordinator::didBlockDownload(const std::string& url) {
+    log_.print("❌ Blocking download: " + url);
+}
+
+void Coordinator::didBlockPrint() {
+    log_.print("❌ Blocking print");
+}
+
+void Coordinator::didCommitNavigation(EngineView& view) {
+    if (&view != mainView_) {
+        return;
+    }
+    if (const auto url = view.currentUrl()) {
+        recovery_.didCommit(*url);
+    }
+}
+
+void Coordinator::didFailCertificateCheck(const std::string& host,
+                                          const std::vector<CertificateProblem>& problems) {
+    std::string words;
+    for (const CertificateProblem problem : problems) {
+        words += (words.empty() ? "" : ", ") + describe(problem);
+    }
+    didFailProvisionalNavigation("TLS certificate for " + host + ": " +
+                                 (words.empty() ? describe(CertificateProblem::other) : words));
 }
 
 void Coordinator::didFinishNavigation(EngineView& view) {
@@ -162,31 +288,43 @@ bool Coordinator::allowsDeviceInformation(const std::optional<std::string>& orig
            services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
 }
 
+template <typename... Args>
+std::function<void(Args...)> Coordinator::trackDialog(std::function<void(Args...)> completion) {
+    ++openDialogs_;
+    return [this, completion = std::move(completion)](Args... args) {
+        --openDialogs_;
+        completion(std::forward<Args>(args)...);
+    };
+}
+
 void Coordinator::runJavaScriptAlertPanel(const std::string& message,
                                           std::function<void()> completion) {
-    alerts_.runModal({message, "", {"OK"}, std::nullopt},
-                     [completion = std::move(completion)](const AlertResponse&) { completion(); });
+    alerts_.runModal(
+        {message, "", {"OK"}, std::nullopt},
+        [completion = trackDialog(std::move(completion))](const AlertResponse&) { completion(); });
 }
 
 void Coordinator::runJavaScriptConfirmPanel(const std::string& message,
                                             std::function<void(bool)> completion) {
-    alerts_.runModal({message, "", {"OK", "Cancel"}, std::nullopt},
-                     [completion = std::move(completion)](const AlertResponse& response) {
-                         completion(response.code == AlertResponse::firstButton);
-                     });
+    alerts_.runModal(
+        {message, "", {"OK", "Cancel"}, std::nullopt},
+        [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
+            completion(response.code == AlertResponse::firstButton);
+        });
 }
 
 void Coordinator::runJavaScriptTextInputPanel(
     const std::string& prompt, const std::optional<std::string>& defaultText,
     std::function<void(std::optional<std::string>)> completion) {
-    alerts_.runModal({prompt, "", {"OK", "Cancel"}, defaultText.value_or("")},
-                     [completion = std::move(completion)](const AlertResponse& response) {
-                         if (response.code == AlertResponse::firstButton) {
-                             completion(response.textFieldValue);
-                         } else {
-                             completion(std::nullopt);
-                         }
-                     });
+    alerts_.runModal(
+        {prompt, "", {"OK", "Cancel"}, defaultText.value_or("")},
+        [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
+            if (response.code == AlertResponse::firstButton) {
+                completion(response.textFieldValue);
+            } else {
+                completion(std::nullopt);
+            }
+        });
 }
 
 }  // namespace pelunna::web

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/Engine.hpp"
+#include "web/PageRecovery.hpp"
 #include "web/WebServices.hpp"
 
 namespace pelunna::web {
@@ -12,10 +13,21 @@ namespace pelunna::web {
 // The delegate of the web view and of its popups: keeps navigation on the service's domain,
 // opens and closes the service's popups, logs load outcomes, passes the desktop's microphone
 // decision through to the service's pages, answers page dialogs and prints what the console
-// bridge posts.
+// bridge posts. It also brings the page back when its process dies or hangs, and refuses every
+// way a file could leave the page.
 class Coordinator final : public EngineViewDelegate {
 public:
-    Coordinator(WebServices services, std::string allowedDomain);
+    // The start page must commit within this, or the load counts as failed.
+    static constexpr double startRequestTimeoutSeconds = 60.0;
+    Coordinator(WebServices services, std::string allowedDomain, std::string startUrl);
+
+    // The view that shows the service; every other view is one of its popups.
+    void setMainView(EngineView& view) { mainView_ = &view; }
+    // Reloads what the learner sees, or the start page when nothing was shown yet; a hung page
+    // is ended first.
+    void reloadMainView();
+    // Quit: every page process ends now, and nothing is reloaded after that.
+    void endPageProcesses();
 
     void didReceiveScriptMessage(std::string_view name,
                                  const std::optional<std::string>& body) override;
@@ -23,9 +35,16 @@ public:
     NavigationPolicy decidePolicyForNavigationAction(const NavigationAction& action) override;
     EngineView* createWebView(EngineView& requesting, const NavigationAction& action) override;
     void webViewDidClose(EngineView& view) override;
+    void didCommitNavigation(EngineView& view) override;
     void didFinishNavigation(EngineView& view) override;
     void didFailNavigation(const std::string& description) override;
     void didFailProvisionalNavigation(const std::string& description) override;
+    void didFailCertificateCheck(const std::string& host,
+                                 const std::vector<CertificateProblem>& problems) override;
+    void webProcessDidTerminate(EngineView& view, ProcessTermination reason) override;
+    void webProcessResponsivenessDidChange(EngineView& view, bool responsive) override;
+    void didBlockDownload(const std::string& url) override;
+    void didBlockPrint() override;
 
     void requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                        MediaCaptureType type,
@@ -47,6 +66,10 @@ public:
 
 private:
     [[nodiscard]] bool isAllowed(const std::optional<std::string>& host) const;
+    void loadAfresh(CachePolicy cachePolicy);
+    // Counts the page's dialog until its completion runs.
+    template <typename... Args>
+    std::function<void(Args...)> trackDialog(std::function<void(Args...)> completion);
 
     WebServices services_;
     Log& log_;
@@ -55,6 +78,12 @@ private:
     // Every open popup is tracked, so that each one's close request removes it.
     std::vector<std::unique_ptr<EngineView>> popups_;
     bool lastRefreshState_ = false;
+    EngineView* mainView_ = nullptr;
+    PageRecovery recovery_;
+    int openDialogs_ = 0;
+    // Given up after too many deaths: the view shows nothing until the learner reloads.
+    bool pageProcessGone_ = false;
+    bool quitting_ = false;
 };
 
 }  // namespace pelunna::web

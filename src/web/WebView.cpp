@@ -8,8 +8,6 @@
 namespace pelunna::web {
 namespace {
 
-constexpr double startRequestTimeoutSeconds = 60.0;
-
 EngineConfiguration makeConfiguration() {
     EngineConfiguration configuration;
     configuration.applicationNameForUserAgent = std::string(service::applicationNameForUserAgent);
@@ -23,12 +21,14 @@ EngineConfiguration makeConfiguration() {
 }  // namespace
 
 WebView::WebView(Engine& engine, WebServices services, const std::string& url)
-    : log_(services.log), coordinator_(services, std::string(service::allowedDomain)) {
+    : log_(services.log), coordinator_(services, std::string(service::allowedDomain), url) {
     // Nothing waits for the cache removal: the start page loads alongside it.
-    engine.defaultDataStore().removeData(WebsiteDataTypes::caches,
-                                         [&log = log_] { log.print("🧹 Cache cleared"); });
+    engine.dataStore().removeData(WebsiteDataTypes::caches,
+                                  [&log = log_] { log.print("🧹 Cache cleared"); });
     view_ = engine.makeView(makeConfiguration(), coordinator_);
-    view_->loadRequest(url, startRequestTimeoutSeconds, CachePolicy::reloadIgnoringCacheData);
+    coordinator_.setMainView(*view_);
+    view_->loadRequest(url, Coordinator::startRequestTimeoutSeconds,
+                       CachePolicy::reloadIgnoringCacheData);
 }
 
 void WebView::update(double zoomLevel, bool refreshTrigger) {
@@ -38,7 +38,7 @@ void WebView::update(double zoomLevel, bool refreshTrigger) {
     }
     coordinator_.setLastRefreshState(refreshTrigger);
     log_.print("🔄 Reloading from origin...");
-    view_->reloadFromOrigin();
+    coordinator_.reloadMainView();
 }
 
 }  // namespace pelunna::web

@@ -16,6 +16,7 @@ public:
     WebView(Engine& engine, WebServices services, const std::string& url);
 
     void update(double zoomLevel, bool refreshTrigger);
+    void endPageProcesses() { coordinator_.endPageProcesses(); }
 
     Coordinator& coordinator() { return coordinator_; }
 

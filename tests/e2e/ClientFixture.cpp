@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <system_error>
@@ -219,7 +222,7 @@ bool matches(const std::string& line, const std::string& text, Match match) {
 
 void Client::SetUp() {
     root_ = hostTempDir();
-    for (const char* dir : {"data", "cache", "config", "runtime", "bin"}) {
+    for (const char* dir : {"home", "data", "cache", "config", "runtime", "bin"}) {
         fs::create_directories(root_ / dir);
     }
     // A runtime folder is private to its user; libraries may refuse one that is not.
@@ -234,6 +237,7 @@ void Client::SetUp() {
 }
 
 void Client::setEnvironment(GSubprocessLauncher* launcher) const {
+    g_subprocess_launcher_setenv(launcher, "HOME", homeDir().c_str(), TRUE);
     g_subprocess_launcher_setenv(launcher, "XDG_DATA_HOME", dataHome().c_str(), TRUE);
     g_subprocess_launcher_setenv(launcher, "XDG_CACHE_HOME", cacheHome().c_str(), TRUE);
     g_subprocess_launcher_setenv(launcher, "XDG_CONFIG_HOME", configHome().c_str(), TRUE);
@@ -246,6 +250,10 @@ void Client::setEnvironment(GSubprocessLauncher* launcher) const {
     const std::string searchPath =
         binDir().string() + (path != nullptr ? ":" + std::string(path) : "");
     g_subprocess_launcher_setenv(launcher, "PATH", searchPath.c_str(), TRUE);
+    // The client chooses how to draw by itself, as on a lab computer, not as the headless desktop
+    // would have it.
+    g_subprocess_launcher_unsetenv(launcher, "GSK_RENDERER");
+    g_subprocess_launcher_unsetenv(launcher, "WEBKIT_DISABLE_COMPOSITING_MODE");
 }
 
 GSubprocess* Client::spawnHelper(const std::vector<std::string>& argv) {
@@ -425,7 +433,7 @@ void Client::launch() {
 }
 
 void Client::start() {
-    ASSERT_FALSE(process_) << "one client per test";
+    ASSERT_TRUE(!process_ || process_->exited) << "one client at a time";
     GSubprocessLauncher* launcher = g_subprocess_launcher_new(G_SUBPROCESS_FLAGS_STDOUT_PIPE);
     setEnvironment(launcher);
     g_subprocess_launcher_set_stderr_file_path(launcher, (root_ / "client.stderr").c_str());
@@ -504,6 +512,41 @@ bool Client::exitedNormally() const {
 
 int Client::exitStatus() const {
     return exitedNormally() ? g_subprocess_get_exit_status(process_->subprocess) : -1;
+}
+
+void Client::killProcessTree() {
+    if (!process_ || process_->exited) {
+        return;
+    }
+    // Parent of every process, from /proc/PID/stat: "PID (NAME) STATE PPID ...", NAME may hold
+    // spaces and parentheses, so the fields are read after its last ")".
+    std::multimap<int, int> children;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) {
+            continue;
+        }
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const auto close = text.rfind(')');
+        int parent = 0;
+        char state = 0;
+        if (close != std::string::npos &&
+            std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) == 2) {
+            children.emplace(parent, std::atoi(name.c_str()));
+        }
+    }
+    std::vector<int> tree = {std::atoi(g_subprocess_get_identifier(process_->subprocess))};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        const auto [first, last] = children.equal_range(tree[i]);
+        for (auto child = first; child != last; ++child) {
+            tree.push_back(child->second);
+        }
+    }
+    for (const int pid : tree) {
+        kill(pid, SIGKILL);
+    }
 }
 
 void Client::sendSignal(int signal) {

@@ -95,6 +95,8 @@ protected:
     [[nodiscard]] bool exitedNormally() const;
     [[nodiscard]] int exitStatus() const;
     void sendSignal(int signal);
+    // As a power cut or the out-of-memory killer would: the client and every engine process.
+    void killProcessTree();
 
     // Runs a desktop tool while the main context keeps serving the client.
     ToolResult run(const std::vector<std::string>& argv, double seconds = deadlineSeconds);
@@ -114,6 +116,7 @@ protected:
     ::testing::AssertionResult click(int x, int y);
 
     [[nodiscard]] std::filesystem::path root() const { return root_; }
+    [[nodiscard]] std::filesystem::path homeDir() const { return root_ / "home"; }
     [[nodiscard]] std::filesystem::path dataHome() const { return root_ / "data"; }
     [[nodiscard]] std::filesystem::path cacheHome() const { return root_ / "cache"; }
     [[nodiscard]] std::filesystem::path configHome() const { return root_ / "config"; }

@@ -12,7 +12,7 @@ std::string consoleLine(std::string_view body) {
 EngineFixture::EngineFixture() {
     WebKitNetworkProxySettings* proxy =
         webkit_network_proxy_settings_new(server_.url("", "127.0.0.1").c_str(), nullptr);
-    webkit_network_session_set_proxy_settings(webkit_network_session_get_default(),
+    webkit_network_session_set_proxy_settings(session_.networkSession(),
                                               WEBKIT_NETWORK_PROXY_MODE_CUSTOM, proxy);
     webkit_network_proxy_settings_free(proxy);
 
@@ -21,7 +21,7 @@ EngineFixture::EngineFixture() {
     overlay_ = GTK_OVERLAY(gtk_overlay_new());
     gtk_window_set_child(window_, GTK_WIDGET(overlay_));
     gtk_window_present(window_);
-    engine_ = std::make_unique<platform::WebKitEngine>(dataStore_, overlay_);
+    engine_ = std::make_unique<platform::WebKitEngine>(session_, overlay_);
 }
 
 EngineFixture::~EngineFixture() {

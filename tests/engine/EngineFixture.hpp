@@ -14,8 +14,8 @@
 #include "platform/Log.hpp"
 #include "platform/MicrophoneAuthorization.hpp"
 #include "platform/gtk/GtkMainQueue.hpp"
-#include "platform/webkit/WebKitDataStore.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 #include "web/WebView.hpp"
 
 namespace pelunna::test {
@@ -98,7 +98,7 @@ protected:
     platform::GtkMainQueue queue_;
     GtkWindow* window_ = nullptr;
     GtkOverlay* overlay_ = nullptr;
-    platform::WebKitDataStore dataStore_;
+    platform::WebKitSession session_{DrawingPath::cpu};
     std::unique_ptr<platform::WebKitEngine> engine_;
     std::unique_ptr<web::WebView> webView_;
 };

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     pelunna::test::FakeServices services;
     const auto& log = services.log;
-    pelunna::web::Coordinator coordinator(services.web(), "pelunnalabs.com");
+    pelunna::web::Coordinator coordinator(services.web(), "pelunnalabs.com",
+                                          "https://lab.pelunnalabs.com/");
     coordinator.didReceiveScriptMessage(name, body);
 
     if (name == "logging" && body) {

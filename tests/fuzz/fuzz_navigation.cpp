@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     pelunna::test::FakeServices services;
     pelunna::test::RecordingLog& log = services.log;
-    pelunna::web::Coordinator coordinator(services.web(), std::string(domain));
+    pelunna::web::Coordinator coordinator(services.web(), std::string(domain),
+                                          "https://lab.pelunnalabs.com/");
 
     FUZZ_CHECK(!host || pelunna::web::isAllowedHost(*host, domain) == allowed);
     const pelunna::NavigationPolicy policy = coordinator.decidePolicyForNavigationAction(action);

@@ -74,6 +74,8 @@ TEST_F(ContentViewTest, EveryZoomChangeReachesThePageWithoutReloading) {
 }
 
 TEST_F(ContentViewTest, EachRefreshPressReloadsOnce) {
+    engine.view->shownUrl = "https://lab.pelunnalabs.com/";
+    engine.delegate->didCommitNavigation(*engine.view);
     EXPECT_EQ(press(command("r")), KeyDisposition::consume);
     EXPECT_TRUE(view.refreshTrigger());
     press(command("r"));

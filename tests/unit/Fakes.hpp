@@ -51,6 +51,7 @@ public:
         now_ = until;
     }
 
+    [[nodiscard]] double now() const override { return now_; }
     [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
 
 private:
@@ -148,6 +149,9 @@ public:
     }
     void setPageZoom(double zoom) override { zooms.push_back(zoom); }
     void reloadFromOrigin() override { journal_.push_back("reload"); }
+    void terminateWebProcess() override { journal_.push_back("terminate"); }
+    [[nodiscard]] bool isWebProcessResponsive() const override { return responsive; }
+    void showNotice(const std::optional<std::string>& text) override { notice = text; }
     [[nodiscard]] std::optional<std::string> currentUrl() const override { return shownUrl; }
     std::unique_ptr<EngineView> makePopup() override {
         journal_.push_back("make popup");
@@ -158,6 +162,8 @@ public:
 
     std::vector<double> zooms;
     std::optional<std::string> shownUrl;
+    std::optional<std::string> notice;
+    bool responsive = true;
     std::vector<FakeEngineView*> popups;
 
 private:
@@ -167,7 +173,7 @@ private:
 class FakeEngine final : public Engine {
 public:
     FakeEngine() : store(journal) {}
-    WebsiteDataStore& defaultDataStore() override { return store; }
+    WebsiteDataStore& dataStore() override { return store; }
     std::unique_ptr<EngineView> makeView(const EngineConfiguration& value,
                                          EngineViewDelegate& viewDelegate) override {
         journal.push_back("make view");

@@ -23,7 +23,7 @@ protected:
     FakeServices services;
     RecordingLog& log = services.log;
     FakeMicrophone& microphone = services.microphone;
-    web::Coordinator coordinator{services.web(), "pelunnalabs.com"};
+    web::Coordinator coordinator{services.web(), "pelunnalabs.com", "https://lab.pelunnalabs.com/"};
     std::vector<bool> answers;
 };
 

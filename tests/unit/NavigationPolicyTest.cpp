@@ -38,7 +38,7 @@ protected:
     FakeServices services;
     RecordingLog& log = services.log;
     FakeAlerts& alerts = services.alerts;
-    web::Coordinator coordinator{services.web(), "pelunnalabs.com"};
+    web::Coordinator coordinator{services.web(), "pelunnalabs.com", "https://lab.pelunnalabs.com/"};
 };
 
 TEST_F(NavigationDecision, TheStartPageIsAllowedWithItsLines) {

@@ -9,10 +9,11 @@
 
 namespace pelunna::platform {
 
-GtkApplicationShell::GtkApplicationShell()
+GtkApplicationShell::GtkApplicationShell(DrawingPath drawingPath)
     : application_(gtk_application_new(std::string(service::applicationId).c_str(),
                                        G_APPLICATION_DEFAULT_FLAGS)),
-      alerts_(application_) {
+      alerts_(application_),
+      drawingPath_(drawingPath) {
     g_signal_connect(application_, "startup", G_CALLBACK(onStartup), this);
     g_signal_connect(application_, "activate", G_CALLBACK(onActivate), this);
     g_signal_connect(application_, "window-removed", G_CALLBACK(onWindowRemoved), this);
@@ -32,9 +33,8 @@ int GtkApplicationShell::run() {
 
 void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self) {
     auto* shell = static_cast<GtkApplicationShell*>(self);
-    shell->dataStore_ = std::make_unique<WebKitDataStore>();
-    shell->windowSystem_ =
-        std::make_unique<GtkWindowSystem>(shell->application_, *shell->dataStore_);
+    shell->session_ = std::make_unique<WebKitSession>(shell->drawingPath_);
+    shell->windowSystem_ = std::make_unique<GtkWindowSystem>(shell->application_, *shell->session_);
     shell->decisionStore_ = desktop::makeDecisionStore(std::string(service::applicationId),
                                                        std::string(service::programName));
     gchar* policyFile = g_build_filename(std::string(service::policyDirectory).c_str(),
@@ -44,7 +44,7 @@ void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self
     shell->microphone_ = std::make_unique<desktop::DesktopMicrophoneAuthorization>(
         *shell->decisionStore_, *shell->accessPolicy_, shell->alerts_, shell->queue_);
     shell->delegate_ = std::make_shared<app::AppDelegate>(
-        app::AppServices{shell->queue_, shell->log_, *shell->windowSystem_, *shell->dataStore_,
+        app::AppServices{shell->queue_, shell->log_, *shell->windowSystem_, *shell->session_,
                          *shell->microphone_, shell->alerts_, shell->workspace_});
 
     shell->addAction(app::AppDelegate::quitAction, [shell] { shell->terminate(); });

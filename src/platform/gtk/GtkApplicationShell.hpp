@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/AppDelegate.hpp"
+#include "platform/DrawingPath.hpp"
 #include "platform/StdoutLog.hpp"
 #include "platform/desktop/DecisionStores.hpp"
 #include "platform/desktop/DesktopAccessPolicy.hpp"
@@ -15,7 +16,7 @@
 #include "platform/gtk/GtkAlerts.hpp"
 #include "platform/gtk/GtkMainQueue.hpp"
 #include "platform/gtk/GtkWindowSystem.hpp"
-#include "platform/webkit/WebKitDataStore.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 
 namespace pelunna::platform {
 
@@ -23,7 +24,7 @@ namespace pelunna::platform {
 // all reach the AppDelegate; termination keeps the main loop running until it is done.
 class GtkApplicationShell {
 public:
-    GtkApplicationShell();
+    explicit GtkApplicationShell(DrawingPath drawingPath);
     ~GtkApplicationShell();
     GtkApplicationShell(const GtkApplicationShell&) = delete;
     GtkApplicationShell& operator=(const GtkApplicationShell&) = delete;
@@ -42,7 +43,8 @@ private:
     StdoutLog log_;
     GtkAlerts alerts_;
     desktop::SettingsLauncher workspace_;
-    std::unique_ptr<WebKitDataStore> dataStore_;
+    DrawingPath drawingPath_;
+    std::unique_ptr<WebKitSession> session_;
     std::unique_ptr<GtkWindowSystem> windowSystem_;
     std::unique_ptr<desktop::DecisionStore> decisionStore_;
     std::unique_ptr<desktop::DesktopAccessPolicy> accessPolicy_;

@@ -30,4 +30,8 @@ void GtkMainQueue::asyncAfter(double seconds, std::function<void()> block) {
                        new std::function<void()>(std::move(block)), destroyBlock);
 }
 
+double GtkMainQueue::now() const {
+    return static_cast<double>(g_get_monotonic_time()) / G_USEC_PER_SEC;
+}
+
 }  // namespace pelunna::platform

@@ -9,6 +9,7 @@ class GtkMainQueue final : public MainQueue {
 public:
     void async(std::function<void()> block) override;
     void asyncAfter(double seconds, std::function<void()> block) override;
+    [[nodiscard]] double now() const override;
 };
 
 }  // namespace pelunna::platform

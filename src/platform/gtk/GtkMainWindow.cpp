@@ -26,12 +26,12 @@ GtkWidget* makeTitlebar(const WindowSettings& settings) {
 }  // namespace
 
 GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
-                             WebsiteDataStore& dataStore)
+                             WebKitSession& session)
     : window_(GTK_WINDOW(gtk_application_window_new(application))),
       keptStyleBits_(settings.styleMask & ~platformStyleBits),
       layout_(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0)),
       webContent_(GTK_WIDGET(g_object_ref_sink(gtk_overlay_new()))),
-      engine_(std::make_unique<WebKitEngine>(dataStore, GTK_OVERLAY(webContent_))) {
+      engine_(std::make_unique<WebKitEngine>(session, GTK_OVERLAY(webContent_))) {
     g_object_ref(window_);
     gtk_widget_add_css_class(webContent_, "pelunna-web-content");
     // The root view learns that its web content appeared when the engine view is first shown.

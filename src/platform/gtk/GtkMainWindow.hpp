@@ -8,7 +8,6 @@
 
 #include "platform/ContentHost.hpp"
 #include "platform/KeyEvent.hpp"
-#include "platform/WebsiteDataStore.hpp"
 #include "platform/Window.hpp"
 #include "platform/WindowSystem.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
@@ -24,7 +23,7 @@ class GtkMainWindow final : public Window,
                             public std::enable_shared_from_this<GtkMainWindow> {
 public:
     GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
-                  WebsiteDataStore& dataStore);
+                  WebKitSession& session);
     ~GtkMainWindow() override;
     GtkMainWindow(const GtkMainWindow&) = delete;
     GtkMainWindow& operator=(const GtkMainWindow&) = delete;

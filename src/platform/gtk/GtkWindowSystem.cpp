@@ -65,8 +65,8 @@ void installStyleSheet() {
 
 }  // namespace
 
-GtkWindowSystem::GtkWindowSystem(GtkApplication* application, WebsiteDataStore& dataStore)
-    : application_(application), dataStore_(dataStore) {}
+GtkWindowSystem::GtkWindowSystem(GtkApplication* application, WebKitSession& session)
+    : application_(application), session_(session) {}
 
 std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
     GdkDisplay* display = gdk_display_get_default();
@@ -88,7 +88,7 @@ std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
 
 std::shared_ptr<Window> GtkWindowSystem::createWindow(const WindowSettings& settings) {
     installStyleSheet();
-    auto window = std::make_shared<GtkMainWindow>(application_, settings, dataStore_);
+    auto window = std::make_shared<GtkMainWindow>(application_, settings, session_);
     window_ = window;
     return window;
 }

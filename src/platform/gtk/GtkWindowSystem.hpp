@@ -2,15 +2,15 @@
 
 #include <gtk/gtk.h>
 
-#include "platform/WebsiteDataStore.hpp"
 #include "platform/WindowSystem.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 
 namespace pelunna::platform {
 
 // Screens and windows of the GTK display the application runs on.
 class GtkWindowSystem final : public WindowSystem {
 public:
-    GtkWindowSystem(GtkApplication* application, WebsiteDataStore& dataStore);
+    GtkWindowSystem(GtkApplication* application, WebKitSession& session);
 
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override;
     std::shared_ptr<Window> createWindow(const WindowSettings& settings) override;
@@ -19,7 +19,7 @@ public:
 
 private:
     GtkApplication* application_;
-    WebsiteDataStore& dataStore_;
+    WebKitSession& session_;
     std::weak_ptr<Window> window_;
 };
 

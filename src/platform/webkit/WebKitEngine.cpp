@@ -4,12 +4,12 @@
 
 namespace pelunna::platform {
 
-WebKitEngine::WebKitEngine(WebsiteDataStore& dataStore, GtkOverlay* container)
-    : dataStore_(dataStore), container_(container) {}
+WebKitEngine::WebKitEngine(WebKitSession& session, GtkOverlay* container)
+    : session_(session), container_(container) {}
 
 std::unique_ptr<EngineView> WebKitEngine::makeView(const EngineConfiguration& configuration,
                                                    EngineViewDelegate& delegate) {
-    return std::make_unique<WebKitEngineView>(configuration, delegate, container_);
+    return std::make_unique<WebKitEngineView>(configuration, delegate, session_, container_);
 }
 
 }  // namespace pelunna::platform

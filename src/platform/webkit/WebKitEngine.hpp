@@ -2,23 +2,23 @@
 
 #include <gtk/gtk.h>
 
-#include <functional>
-
 #include "platform/Engine.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 
 namespace pelunna::platform {
 
-// Makes WebKitGTK views configured as the client wants them, laid into a container overlay.
+// Makes WebKitGTK views configured as the client wants them, on the client's one session, laid
+// into a container overlay.
 class WebKitEngine final : public Engine {
 public:
-    WebKitEngine(WebsiteDataStore& dataStore, GtkOverlay* container);
+    WebKitEngine(WebKitSession& session, GtkOverlay* container);
 
-    WebsiteDataStore& defaultDataStore() override { return dataStore_; }
+    WebsiteDataStore& dataStore() override { return session_; }
     std::unique_ptr<EngineView> makeView(const EngineConfiguration& configuration,
                                          EngineViewDelegate& delegate) override;
 
 private:
-    WebsiteDataStore& dataStore_;
+    WebKitSession& session_;
     GtkOverlay* container_;
 };
 

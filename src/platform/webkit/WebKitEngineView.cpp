@@ -1,6 +1,8 @@
 #include "platform/webkit/WebKitEngineView.hpp"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include "page-scripts-resource.h"
@@ -10,6 +12,8 @@ namespace pelunna::platform {
 namespace {
 
 constexpr char scriptResourcePrefix[] = "/com/pelunnalabs/Labs/scripts/";
+// Where a WebKitWebView keeps the client's view that wraps it.
+constexpr char engineViewKey[] = "pelunna-engine-view";
 
 WebKitUserScript* makeUserScript(const UserScript& script) {
     const std::string path = scriptResourcePrefix + std::string(script.resourceName);
@@ -42,8 +46,12 @@ WebKitUserContentManager* makeContentManager(const EngineConfiguration& configur
     return manager;
 }
 
-WebKitSettings* makeSettings(const EngineConfiguration& configuration) {
+WebKitSettings* makeSettings(const EngineConfiguration& configuration, DrawingPath drawingPath) {
     WebKitSettings* settings = webkit_settings_new();
+    if (drawingPath == DrawingPath::cpu) {
+        webkit_settings_set_hardware_acceleration_policy(settings,
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
     // "Name/Version" becomes the engine's application details, appended to its own user agent.
     const std::string& name = configuration.applicationNameForUserAgent;
     const auto slash = name.find('/');
@@ -113,22 +121,50 @@ void answer(WebKitPermissionRequest* request, bool allow) {
     }
 }
 
-gboolean suppressTlsErrorPage(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags,
-                              gpointer) {
-    return TRUE;
+std::vector<CertificateProblem> certificateProblems(GTlsCertificateFlags errors) {
+    static constexpr std::pair<GTlsCertificateFlags, CertificateProblem> named[] = {
+        {G_TLS_CERTIFICATE_UNKNOWN_CA, CertificateProblem::unknownAuthority},
+        {G_TLS_CERTIFICATE_BAD_IDENTITY, CertificateProblem::wrongHost},
+        {G_TLS_CERTIFICATE_NOT_ACTIVATED, CertificateProblem::notYetValid},
+        {G_TLS_CERTIFICATE_EXPIRED, CertificateProblem::expired},
+        {G_TLS_CERTIFICATE_REVOKED, CertificateProblem::revoked},
+        {G_TLS_CERTIFICATE_INSECURE, CertificateProblem::insecureAlgorithm},
+        {G_TLS_CERTIFICATE_GENERIC_ERROR, CertificateProblem::other},
+    };
+    std::vector<CertificateProblem> problems;
+    for (const auto& [flag, problem] : named) {
+        if ((errors & flag) != 0) {
+            problems.push_back(problem);
+        }
+    }
+    return problems;
+}
+
+ProcessTermination termination(WebKitWebProcessTerminationReason reason) {
+    switch (reason) {
+        case WEBKIT_WEB_PROCESS_CRASHED:
+            return ProcessTermination::crashed;
+        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
+            return ProcessTermination::exceededMemoryLimit;
+        case WEBKIT_WEB_PROCESS_TERMINATED_BY_API:
+            return ProcessTermination::endedByClient;
+    }
+    return ProcessTermination::crashed;
 }
 
 }  // namespace
 
 WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
-                                   EngineViewDelegate& delegate, GtkOverlay* container)
+                                   EngineViewDelegate& delegate, const WebKitSession& session,
+                                   GtkOverlay* container)
     : delegate_(delegate),
-      container_(container),
+      container_(GTK_OVERLAY(g_object_ref(container))),
       contentManager_(makeContentManager(configuration)) {
-    WebKitSettings* settings = makeSettings(configuration);
-    view_ = WEBKIT_WEB_VIEW(
-        g_object_ref_sink(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager",
-                                       contentManager_, "settings", settings, nullptr)));
+    WebKitSettings* settings = makeSettings(configuration, session.drawingPath());
+    // Popups inherit the session through their related view.
+    view_ = WEBKIT_WEB_VIEW(g_object_ref_sink(
+        g_object_new(WEBKIT_TYPE_WEB_VIEW, "network-session", session.networkSession(),
+                     "user-content-manager", contentManager_, "settings", settings, nullptr)));
     g_object_unref(settings);
     // Popups share the content manager, so this one connection hears every view's pages.
     const std::string signal = "script-message-received::" + configuration.scriptMessageHandlerName;
@@ -136,7 +172,6 @@ WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
 
     const GdkRGBA black{0, 0, 0, 1};
     webkit_web_view_set_background_color(view_, &black);
-    g_signal_connect(view_, "context-menu", G_CALLBACK(refuseContextMenu), nullptr);
     connectSignals();
     gtk_widget_set_hexpand(GTK_WIDGET(view_), TRUE);
     gtk_widget_set_vexpand(GTK_WIDGET(view_), TRUE);
@@ -145,7 +180,7 @@ WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
 
 WebKitEngineView::WebKitEngineView(WebKitEngineView& opener)
     : delegate_(opener.delegate_),
-      container_(opener.container_),
+      container_(GTK_OVERLAY(g_object_ref(opener.container_))),
       contentManager_(WEBKIT_USER_CONTENT_MANAGER(g_object_ref(opener.contentManager_))),
       isPopup_(true) {
     // Without the opener's settings and content manager the popup would lose the user agent
@@ -167,22 +202,45 @@ WebKitEngineView::WebKitEngineView(WebKitEngineView& opener)
 WebKitEngineView::~WebKitEngineView() {
     cancelLoadTimeout();
     g_signal_handlers_disconnect_by_data(view_, this);
-    if (isPopup_) {
-        gtk_overlay_remove_overlay(container_, GTK_WIDGET(view_));
-    } else {
+    g_object_set_data(G_OBJECT(view_), engineViewKey, nullptr);
+    // The window may have let go of the overlay already, at quit.
+    for (GtkWidget* overlaid : {isPopup_ ? GTK_WIDGET(view_) : nullptr, notice_}) {
+        if (overlaid != nullptr && gtk_widget_get_parent(overlaid) == GTK_WIDGET(container_)) {
+            gtk_overlay_remove_overlay(container_, overlaid);
+        }
+    }
+    if (!isPopup_) {
         g_signal_handlers_disconnect_by_data(contentManager_, &delegate_);
     }
     g_object_unref(view_);
     g_object_unref(contentManager_);
+    g_object_unref(container_);
+}
+
+void WebKitEngineView::reportBlockedDownload(WebKitWebView* webView, const std::string& url) {
+    auto* view =
+        webView != nullptr
+            ? static_cast<WebKitEngineView*>(g_object_get_data(G_OBJECT(webView), engineViewKey))
+            : nullptr;
+    if (view != nullptr) {
+        view->delegate_.didBlockDownload(url);
+    }
 }
 
 void WebKitEngineView::connectSignals() {
+    g_object_set_data(G_OBJECT(view_), engineViewKey, this);
+    g_signal_connect(view_, "context-menu", G_CALLBACK(refuseContextMenu), nullptr);
+    g_signal_connect(view_, "print", G_CALLBACK(onPrint), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    g_signal_connect(view_, "notify::is-web-process-responsive",
+                     G_CALLBACK(onResponsivenessChanged), this);
     g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(onCreate), this);
     g_signal_connect(view_, "close", G_CALLBACK(onClose), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
-    g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(suppressTlsErrorPage), this);
+    g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(onLoadFailedWithTlsErrors),
+                     this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
     g_signal_connect(view_, "run-file-chooser", G_CALLBACK(cancelFileChooser), this);
     g_signal_connect(view_, "permission-request", G_CALLBACK(onPermissionRequest), this);
@@ -222,6 +280,34 @@ void WebKitEngineView::setPageZoom(double zoom) {
 
 void WebKitEngineView::reloadFromOrigin() {
     webkit_web_view_reload_bypass_cache(view_);
+}
+
+void WebKitEngineView::terminateWebProcess() {
+    cancelLoadTimeout();
+    webkit_web_view_terminate_web_process(view_);
+}
+
+bool WebKitEngineView::isWebProcessResponsive() const {
+    return webkit_web_view_get_is_web_process_responsive(view_) != FALSE;
+}
+
+void WebKitEngineView::showNotice(const std::optional<std::string>& text) {
+    if (!text) {
+        if (notice_ != nullptr) {
+            gtk_widget_set_visible(notice_, FALSE);
+        }
+        return;
+    }
+    if (notice_ == nullptr) {
+        notice_ = gtk_label_new(nullptr);
+        gtk_widget_add_css_class(notice_, "pelunna-notice");
+        gtk_widget_set_halign(notice_, GTK_ALIGN_CENTER);
+        gtk_widget_set_valign(notice_, GTK_ALIGN_CENTER);
+        gtk_label_set_wrap(GTK_LABEL(notice_), TRUE);
+        gtk_overlay_add_overlay(container_, notice_);
+    }
+    gtk_label_set_text(GTK_LABEL(notice_), text->c_str());
+    gtk_widget_set_visible(notice_, TRUE);
 }
 
 std::optional<std::string> WebKitEngineView::currentUrl() const {
@@ -295,6 +381,7 @@ void WebKitEngineView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpoi
             break;
         case WEBKIT_LOAD_COMMITTED:
             view->cancelLoadTimeout();
+            view->delegate_.didCommitNavigation(*view);
             break;
         case WEBKIT_LOAD_FINISHED:
             view->cancelLoadTimeout();
@@ -317,6 +404,37 @@ gboolean WebKitEngineView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, g
         view->delegate_.didFailProvisionalNavigation(description);
     }
     // No stock error page: the view keeps what it showed.
+    return TRUE;
+}
+
+gboolean WebKitEngineView::onLoadFailedWithTlsErrors(WebKitWebView*, gchar* uri, GTlsCertificate*,
+                                                     GTlsCertificateFlags errors, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    // The engine still finishes this load: it must not read as a success.
+    view->loadFailed_ = true;
+    view->cancelLoadTimeout();
+    const auto url = uri != nullptr ? parseUrl(uri) : std::nullopt;
+    view->delegate_.didFailCertificateCheck(url && url->host ? *url->host : std::string(),
+                                            certificateProblems(errors));
+    return TRUE;
+}
+
+void WebKitEngineView::onWebProcessTerminated(WebKitWebView*,
+                                              WebKitWebProcessTerminationReason reason,
+                                              gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    view->cancelLoadTimeout();
+    // The delegate may destroy this view: nothing of it is touched afterwards.
+    view->delegate_.webProcessDidTerminate(*view, termination(reason));
+}
+
+void WebKitEngineView::onResponsivenessChanged(GObject*, GParamSpec*, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    view->delegate_.webProcessResponsivenessDidChange(*view, view->isWebProcessResponsive());
+}
+
+gboolean WebKitEngineView::onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self) {
+    static_cast<WebKitEngineView*>(self)->delegate_.didBlockPrint();
     return TRUE;
 }
 

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+
+#include "platform/MainQueue.hpp"
+
+namespace pelunna::web {
+
+// Brings the lab back by itself when its page process dies or hangs, within a budget, so that a
+// page that keeps crashing does not keep the machine busy reloading it.
+class PageRecovery {
+public:
+    static constexpr int reloadBudget = 3;
+    static constexpr double budgetWindowSeconds = 60.0;
+    // How long after a reload the learner asked for an unresponsive page counts as hung.
+    static constexpr double hangWindowSeconds = 5.0;
+
+    PageRecovery(const MainQueue& clock, std::string startUrl);
+
+    void didCommit(const std::string& url) { lastCommittedUrl_ = url; }
+    [[nodiscard]] bool hasCommitted() const { return lastCommittedUrl_.has_value(); }
+    // The page to load afresh: the last one shown (as a plain request, never a resubmitted form),
+    // or the start page when none was.
+    [[nodiscard]] const std::string& pageToReload() const;
+
+    // The learner asked for a reload: the budget starts over and a hang may be ended.
+    void reloadRequested();
+    // Whether to reload automatically after the page process died: false once the budget is spent.
+    [[nodiscard]] bool mayReloadAfterTermination();
+    // Whether an unresponsive page is to be ended: only right after the learner asked for a
+    // reload, and never while the page waits for an answer to one of its dialogs.
+    [[nodiscard]] bool shouldEndUnresponsivePage(bool pageDialogOpen) const;
+
+private:
+    const MainQueue& clock_;
+    std::string startUrl_;
+    std::optional<std::string> lastCommittedUrl_;
+    std::deque<double> automaticReloads_;
+    std::optional<double> lastRequestedReload_;
+};
+
+}  // namespace pelunna::web
