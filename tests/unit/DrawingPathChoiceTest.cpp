@@ -10,24 +10,21 @@
 namespace pelunna::test {
 namespace {
 
-// A machine described as "node dri3 NAME=value ...": the costly answers are recorded in the order
-// they were asked.
+// A machine described as "node dri3 NAME=value ...", with a render node and DRI3 where named; its
+// costly answers are recorded in the order they were asked.
 class FakeMachine final : public DrawingEvidence {
 public:
     explicit FakeMachine(const std::string& description) {
         std::istringstream words(description);
         for (std::string word; words >> word;) {
             const auto equals = word.find('=');
-            if (equals == std::string::npos) {
-                answers_[word] = true;
-            } else {
-                environment_[word.substr(0, equals)] = word.substr(equals + 1);
-            }
+            facts_[word.substr(0, equals)] =
+                equals == std::string::npos ? "" : word.substr(equals + 1);
         }
     }
     std::optional<std::string> variable(std::string_view name) override {
-        const auto found = environment_.find(std::string(name));
-        return found == environment_.end() ? std::nullopt : std::optional(found->second);
+        const auto found = facts_.find(std::string(name));
+        return found == facts_.end() ? std::nullopt : std::optional(found->second);
     }
     bool hasRenderNode() override { return ask("node"); }
     bool xServerHasDri3() override { return ask("dri3"); }
@@ -36,10 +33,9 @@ public:
 private:
     bool ask(const std::string& what) {
         asked += (asked.empty() ? "" : " ") + what;
-        return answers_[what];
+        return facts_.contains(what);
     }
-    std::map<std::string, std::string> environment_;
-    std::map<std::string, bool> answers_;
+    std::map<std::string, std::string> facts_;
 };
 
 struct Row {

@@ -4,6 +4,8 @@
 
 #include <array>
 
+#include "platform/desktop/ClientVariables.hpp"
+
 namespace pelunna::desktop {
 namespace {
 
@@ -40,9 +42,11 @@ void SettingsLauncher::openMicrophoneSettings() {
             continue;
         }
         g_free(path);
-        // Fire and forget: the settings live their own life.
-        g_spawn_async(nullptr, const_cast<gchar**>(candidate.argv.data()), nullptr,
+        // Fire and forget: the settings live their own life, drawn their own way.
+        gchar** environment = childEnvironment();
+        g_spawn_async(nullptr, const_cast<gchar**>(candidate.argv.data()), environment,
                       G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr);
+        g_strfreev(environment);
         return;
     }
 }
