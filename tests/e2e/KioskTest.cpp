@@ -11,6 +11,7 @@ constexpr const char* appearedLine = "🌐 WebView appeared, entering fullscreen
 constexpr const char* enteringLine = "🖥️ Entering fullscreen, styleMask: 32779";
 constexpr const char* refusedExitLine = "⚠️ windowWillExitFullScreen, allowExit: false";
 constexpr const char* escapeLine = "🔴 ESCAPE KEY PRESSED IN SWIFT";
+constexpr const char* drawingOnCpuLine = "🎨 Drawing on the CPU: ";
 
 std::string console(const std::string& json) {
     return std::string(consolePrefix) + json;
@@ -86,6 +87,9 @@ TEST_F(Kiosk, OpensTheStartPageInFullScreen) {
     EXPECT_NE(requests.front().userAgent.find("PelunnaLabs/1.0"), std::string::npos)
         << requests.front().userAgent;
 
+    // Xvfb offers no hardware GL: the client chose the CPU by itself, once, before anything else.
+    EXPECT_EQ(find(drawingOnCpuLine, 1, Match::prefix), 0U) << describeLines(lines());
+    EXPECT_EQ(count(drawingOnCpuLine, Match::prefix), 1);
     const auto appeared = find(appearedLine);
     const auto entering = find(enteringLine);
     const auto entered = find(enterFullscreenLine);
