@@ -1,0 +1,70 @@
+"""A program's process tree as /proc shows it: who belongs to it, how much memory it holds."""
+
+import os
+
+
+def _stat(pid):
+    """(command name, parent pid, state) of a process, or None once it is gone."""
+    try:
+        with open(f"/proc/{pid}/stat", encoding="utf-8", errors="replace") as stat:
+            text = stat.read()
+    except OSError:
+        return None
+    # The name is in parentheses and may itself hold spaces or parentheses.
+    name = text[text.index("(") + 1:text.rindex(")")]
+    fields = text[text.rindex(")") + 2:].split()
+    return name, int(fields[1]), fields[0]
+
+
+def tree(root):
+    """Pids of root and every living descendant."""
+    children = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            stat = _stat(int(entry))
+            if stat is not None and stat[2] != "Z":
+                children.setdefault(stat[1], []).append(int(entry))
+    found, pending = [], [root]
+    while pending:
+        pid = pending.pop()
+        if _stat(pid) is not None:
+            found.append(pid)
+        pending.extend(children.get(pid, []))
+    return found
+
+
+def alive(pid):
+    stat = _stat(pid)
+    return stat is not None and stat[2] != "Z"
+
+
+def _rollup(pid):
+    """Rss, Pss and Private (clean + dirty) of one process in KiB; empty once it is gone."""
+    sizes = {}
+    try:
+        with open(f"/proc/{pid}/smaps_rollup", encoding="utf-8") as rollup:
+            for line in rollup:
+                name, _, rest = line.partition(":")
+                if name in ("Rss", "Pss", "Private_Clean", "Private_Dirty"):
+                    sizes[name] = int(rest.split()[0])
+    except OSError:
+        return {}
+    sizes["Private"] = sizes.pop("Private_Clean", 0) + sizes.pop("Private_Dirty", 0)
+    return sizes
+
+
+def memory(root):
+    """Rss, Pss and Private of root's tree in KiB, and its Pss split by command name.
+
+    Pss counts a shared page by its share among every process that maps it, on the whole
+    machine; Private counts the pages no other process maps."""
+    total = {"Rss": 0, "Pss": 0, "Private": 0, "by_name": {}}
+    for pid in tree(root):
+        stat = _stat(pid)
+        sizes = _rollup(pid)
+        if stat is None or not sizes:
+            continue
+        for key in ("Rss", "Pss", "Private"):
+            total[key] += sizes.get(key, 0)
+        total["by_name"][stat[0]] = total["by_name"].get(stat[0], 0) + sizes.get("Pss", 0)
+    return total
