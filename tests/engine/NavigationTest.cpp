@@ -212,27 +212,30 @@ TEST_F(LoadOutcomeTest, ALoadNamesTheAddressTheViewEndedOn) {
                                   allowing(mediaHost), loaded(landing)}));
 }
 
-TEST_F(LoadOutcomeTest, AResponseThatCannotBeShownFailsProvisionallyAndThePageStays) {
-    SignalRecorder failures("load-failed");
-    server_.page("/", R"(<!doctype html><a href="/lesson.bin">next</a>
-        <script>console.log("ready")</script>)");
-    server_.route("/lesson.bin", [](const ServedRequest&) {
-        return Response{200, "application/octet-stream", std::string(64, '\x01'), {}};
-    });
+// The engine would save these; the kiosk keeps the page and writes nothing.
+TEST_F(LoadOutcomeTest, AResponseToSaveIsBlockedAndFailsProvisionallyWhileThePageStays) {
+    const std::pair<const char*, Response> responses[] = {
+        {"/lesson.bin", {200, "application/octet-stream", std::string(64, '\x01'), {}}},
+        {"/answers.txt",
+         {200, "text/plain", "answers", {{"Content-Disposition", "attachment; filename=a.txt"}}}},
+    };
+    server_.page("/", R"(<!doctype html><script>console.log("ready")</script>)");
     const std::string start = url("/");
     load(start);
+    for (const auto& [path, response] : responses) {
+        SignalRecorder failures("load-failed");
+        server_.route(path, [response = response](const ServedRequest&) { return response; });
+        const std::size_t from = mark();
+        call(std::string("location.href = '") + path + "';");
+        ASSERT_TRUE(runUntil([&] { return !failures.emissions().empty(); })) << path;
 
-    const std::size_t from = mark();
-    call("document.querySelector('a').click();");
-    ASSERT_TRUE(runUntil([&] { return !failures.emissions().empty(); }));
-
-    EXPECT_TRUE(stillShows(start));
-    ASSERT_EQ(failures.emissions().size(), 1U);
-    EXPECT_EQ(failures.emissions()[0].kind, WEBKIT_LOAD_STARTED);
-    EXPECT_EQ(clientLinesSince(from),
-              (std::vector<std::string>{
-                  navigation(url("/lesson.bin")), allowing(labHost),
-                  "❌ Provisional navigation failed: " + failures.emissions()[0].error}));
+        EXPECT_TRUE(stillShows(start));
+        EXPECT_EQ(failures.emissions()[0].kind, WEBKIT_LOAD_STARTED);
+        EXPECT_EQ(clientLinesSince(from),
+                  (std::vector<std::string>{
+                      navigation(url(path)), allowing(labHost), "❌ Blocking download: " + url(path),
+                      "❌ Provisional navigation failed: " + failures.emissions()[0].error}));
+    }
 }
 
 TEST_F(LoadOutcomeTest, ALoadThatFailsAfterItWasShownIsANavigationFailure) {

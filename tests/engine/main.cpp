@@ -6,8 +6,8 @@
 
 namespace {
 
-// WebKit keeps cookies, caches and storage under the XDG folders of the program name: each run
-// gets fresh ones so that no test sees another's data or the user's.
+// Each run gets a fresh home and XDG folders, so that no test sees another's data or the
+// user's, and a test can tell what the engine wrote.
 std::string makePrivateXdgFolders() {
     GError* error = nullptr;
     char* root = g_dir_make_tmp("pelunna-engine-XXXXXX", &error);
@@ -16,7 +16,7 @@ std::string makePrivateXdgFolders() {
     }
     std::string folder = root;
     g_free(root);
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
         const std::filesystem::path path = std::filesystem::path(folder) / name;
         std::filesystem::create_directory(path);
         g_setenv(name, path.c_str(), TRUE);

@@ -140,6 +140,22 @@ std::vector<CertificateProblem> certificateProblems(GTlsCertificateFlags errors)
     return problems;
 }
 
+// An attachment is meant to be saved, not shown, whatever its type.
+bool isShowable(WebKitResponsePolicyDecision* decision) {
+    if (webkit_response_policy_decision_is_mime_type_supported(decision) == FALSE) {
+        return false;
+    }
+    SoupMessageHeaders* headers = webkit_uri_response_get_http_headers(
+        webkit_response_policy_decision_get_response(decision));
+    char* disposition = nullptr;
+    const bool attachment =
+        headers != nullptr &&
+        soup_message_headers_get_content_disposition(headers, &disposition, nullptr) != FALSE &&
+        g_ascii_strcasecmp(disposition, "attachment") == 0;
+    g_free(disposition);
+    return !attachment;
+}
+
 ProcessTermination termination(WebKitWebProcessTerminationReason reason) {
     switch (reason) {
         case WEBKIT_WEB_PROCESS_CRASHED:
@@ -333,12 +349,14 @@ gboolean WebKitEngineView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* 
                                           WebKitPolicyDecisionType type, gpointer self) {
     auto* view = static_cast<WebKitEngineView*>(self);
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
-        // A kiosk downloads nothing: what the engine cannot show is dropped.
-        if (webkit_response_policy_decision_is_mime_type_supported(
-                WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        if (isShowable(response)) {
             webkit_policy_decision_use(decision);
         } else {
+            // The engine would download it; a kiosk drops it before a byte is kept.
             webkit_policy_decision_ignore(decision);
+            WebKitURIRequest* request = webkit_response_policy_decision_get_request(response);
+            view->delegate_.didBlockDownload(webkit_uri_request_get_uri(request));
         }
         return TRUE;
     }
