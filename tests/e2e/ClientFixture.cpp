@@ -227,13 +227,18 @@ void Client::SetUp() {
     }
     // A runtime folder is private to its user; libraries may refuse one that is not.
     fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    startServer();
+    ASSERT_FALSE(HasFatalFailure());
+    startBus();
+}
+
+void Client::startServer() {
     try {
         server_ = std::make_unique<test::TestServer>(PELUNNA_E2E_PORT);
     } catch (const std::exception& error) {
         FAIL() << error.what() << " (the client's start page is on port " << PELUNNA_E2E_PORT
                << "; is another run using it?)";
     }
-    startBus();
 }
 
 void Client::setEnvironment(GSubprocessLauncher* launcher) const {

@@ -68,6 +68,9 @@ protected:
     void TearDown() override;
 
     test::TestServer& server() { return *server_; }
+    // The service's server goes away and comes back, as a network does.
+    void stopServer() { server_.reset(); }
+    void startServer();
     // Starts the client, which opens on its permission screen.
     void start();
     // Starts the client as a learner who allowed the microphone before and continues from the

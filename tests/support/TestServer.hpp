@@ -31,14 +31,14 @@ class TestServer {
 public:
     using Handler = std::function<Response(const ServedRequest&)>;
 
-    // Port 0 picks a free port.
-    explicit TestServer(std::uint16_t port = 0);
+    // Port 0 picks a free port. With a certificate the server speaks HTTPS.
+    explicit TestServer(std::uint16_t port = 0, GTlsCertificate* certificate = nullptr);
     ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
     [[nodiscard]] std::uint16_t port() const { return port_; }
-    // "http://HOST:PORT" + path.
+    // "http://HOST:PORT" + path, or https.
     [[nodiscard]] std::string url(const std::string& path,
                                   const std::string& host = "localhost") const;
 
@@ -54,6 +54,7 @@ private:
 
     SoupServer* server_;
     std::uint16_t port_ = 0;
+    bool https_ = false;
     std::map<std::string, Handler> routes_;
     std::vector<ServedRequest> requests_;
 };
