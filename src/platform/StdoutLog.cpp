@@ -8,9 +8,9 @@
 namespace pelunna {
 
 void StdoutLog::print(std::string_view line) {
-    std::string out = escapeForLog(line);
-    out.push_back('\n');
+    const std::string out = escapeLogLine(line);
     std::fwrite(out.data(), 1, out.size(), stdout);
+    std::fputc('\n', stdout);
     std::fflush(stdout);
 }
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 namespace pelunna::test {
 namespace {
 
@@ -47,6 +49,28 @@ TEST(LogEscape, InvalidUtf8BytesAreEscapedOneByOne) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(escapeForLog(c.input), c.expected) << c.expected;
+    }
+}
+
+TEST(LogEscape, LongLinesAreCutBetweenCharactersAndSayHowMuchWasCut) {
+    constexpr std::size_t limit = maxLogLineBytes;
+    // What stays beside the mark of a line whose length has five, or seven, digits.
+    constexpr std::size_t room5 = limit - std::string_view(" … (12345 bytes cut)").size();
+    constexpr std::size_t room7 = limit - std::string_view(" … (1234567 bytes cut)").size();
+    const auto text = [](std::size_t length, char c) { return std::string(length, c); };
+    const auto mark = [](std::size_t cut) { return " … (" + std::to_string(cut) + " bytes cut)"; };
+    const std::string console = "📱 WebView Console: ";
+    const Case cases[] = {
+        {console + "[\"ok\"]", console + "[\"ok\"]"},
+        {text(limit, 'a'), text(limit, 'a')},
+        {text(limit + 1, 'a'), text(room5, 'a') + mark(limit + 1 - room5)},
+        {text(room5 - 1, 'a') + "த" + text(limit, 'b'), text(room5 - 1, 'a') + mark(3 + limit)},
+        {text(room5 - 2, 'a') + "\x01" + text(limit, 'b'), text(room5 - 2, 'a') + mark(1 + limit)},
+        {console + text(8 << 20, 'x'),
+         console + text(room7 - console.size(), 'x') + " … (8372271 bytes cut)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(escapeLogLine(c.input), c.expected) << c.input.size() << " bytes in";
     }
 }
 
