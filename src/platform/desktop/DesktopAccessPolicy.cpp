@@ -1,5 +1,7 @@
 #include "platform/desktop/DesktopAccessPolicy.hpp"
 
+#include <utility>
+
 namespace pelunna::desktop {
 namespace {
 
@@ -8,8 +10,8 @@ constexpr char microphoneKey[] = "disable-microphone";
 
 }  // namespace
 
-DesktopAccessPolicy::DesktopAccessPolicy(std::string policyFile)
-    : policyFile_(std::move(policyFile)) {
+DesktopAccessPolicy::DesktopAccessPolicy(std::string policyFile, Log& log)
+    : policyFile_(std::move(policyFile), log) {
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     GSettingsSchema* schema =
         source != nullptr ? g_settings_schema_source_lookup(source, privacySchema, TRUE) : nullptr;
@@ -29,13 +31,7 @@ DesktopAccessPolicy::~DesktopAccessPolicy() {
 }
 
 bool DesktopAccessPolicy::restrictedByAdministrator() const {
-    gchar* contents = nullptr;
-    if (!g_file_get_contents(policyFile_.c_str(), &contents, nullptr, nullptr)) {
-        return false;
-    }
-    const bool restricted = g_strcmp0(g_strstrip(contents), "restricted") == 0;
-    g_free(contents);
-    return restricted;
+    return policyFile_.restricts();
 }
 
 bool DesktopAccessPolicy::microphoneDisabledByDesktop() const {

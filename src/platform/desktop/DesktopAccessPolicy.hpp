@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "platform/Log.hpp"
 #include "platform/desktop/DesktopMicrophoneAuthorization.hpp"
+#include "platform/desktop/PolicyFile.hpp"
 
 namespace pelunna::desktop {
 
@@ -12,7 +14,7 @@ namespace pelunna::desktop {
 // the desktop's own privacy switch, where the desktop has one, turns it off for every application.
 class DesktopAccessPolicy final : public AccessPolicy {
 public:
-    explicit DesktopAccessPolicy(std::string policyFile);
+    DesktopAccessPolicy(std::string policyFile, Log& log);
     ~DesktopAccessPolicy() override;
     DesktopAccessPolicy(const DesktopAccessPolicy&) = delete;
     DesktopAccessPolicy& operator=(const DesktopAccessPolicy&) = delete;
@@ -21,7 +23,7 @@ public:
     [[nodiscard]] bool microphoneDisabledByDesktop() const override;
 
 private:
-    std::string policyFile_;
+    PolicyFile policyFile_;
     GSettings* privacy_ = nullptr;
 };
 

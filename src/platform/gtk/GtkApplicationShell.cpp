@@ -39,7 +39,7 @@ void GtkApplicationShell::onStartup(GApplication* /*application*/, gpointer self
                                                        std::string(service::programName));
     gchar* policyFile = g_build_filename(std::string(service::policyDirectory).c_str(),
                                          "microphone-policy", nullptr);
-    shell->accessPolicy_ = std::make_unique<desktop::DesktopAccessPolicy>(policyFile);
+    shell->accessPolicy_ = std::make_unique<desktop::DesktopAccessPolicy>(policyFile, shell->log_);
     g_free(policyFile);
     shell->microphone_ = std::make_unique<desktop::DesktopMicrophoneAuthorization>(
         *shell->decisionStore_, *shell->accessPolicy_, shell->alerts_, shell->queue_);
