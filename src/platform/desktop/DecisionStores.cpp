@@ -3,27 +3,13 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/desktop/PermissionStoreMessages.hpp"
+
 namespace pelunna::desktop {
 namespace {
 
 constexpr char storeName[] = "org.freedesktop.impl.portal.PermissionStore";
 constexpr char storePath[] = "/org/freedesktop/impl/portal/PermissionStore";
-constexpr char table[] = "devices";
-constexpr char entry[] = "microphone";
-
-// The application's answer among an entry's permissions (a{sas}): "yes" or "no".
-std::optional<bool> decisionIn(GVariant* permissions, const std::string& applicationId) {
-    const char** answers = nullptr;
-    if (!g_variant_lookup(permissions, applicationId.c_str(), "^a&s", &answers)) {
-        return std::nullopt;
-    }
-    std::optional<bool> decision;
-    if (answers[0] != nullptr) {
-        decision = std::strcmp(answers[0], "yes") == 0;
-    }
-    g_free(answers);
-    return decision;
-}
 
 }  // namespace
 
@@ -36,14 +22,14 @@ std::unique_ptr<PermissionStoreDecisionStore> PermissionStoreDecisionStore::conn
     // One short call at start: the status must be known before the first screen is drawn.
     constexpr int timeoutMs = 2000;
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus, storeName, storePath, storeName, "Lookup", g_variant_new("(ss)", table, entry),
-        G_VARIANT_TYPE("(a{sas}v)"), G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
+    // The reply's shape is checked when it is read, so that a malformed one decides nothing.
+    GVariant* reply =
+        g_dbus_connection_call_sync(bus, storeName, storePath, storeName, "Lookup",
+                                    g_variant_new("(ss)", permissionTable, microphoneEntry),
+                                    nullptr, G_DBUS_CALL_FLAGS_NONE, timeoutMs, nullptr, &error);
     std::optional<bool> decision;
     if (reply != nullptr) {
-        GVariant* permissions = g_variant_get_child_value(reply, 0);
-        decision = decisionIn(permissions, applicationId);
-        g_variant_unref(permissions);
+        decision = decisionInLookup(reply, applicationId);
         g_variant_unref(reply);
     } else {
         // A store without the entry answers NotFound: it is there, nothing is decided yet.
@@ -65,9 +51,9 @@ PermissionStoreDecisionStore::PermissionStoreDecisionStore(GDBusConnection* bus,
                                                            std::string applicationId,
                                                            std::optional<bool> decision)
     : bus_(bus), applicationId_(std::move(applicationId)), decision_(decision) {
-    subscription_ =
-        g_dbus_connection_signal_subscribe(bus_, storeName, storeName, "Changed", storePath, table,
-                                           G_DBUS_SIGNAL_FLAGS_NONE, onChanged, this, nullptr);
+    subscription_ = g_dbus_connection_signal_subscribe(
+        bus_, storeName, storeName, "Changed", storePath, permissionTable, G_DBUS_SIGNAL_FLAGS_NONE,
+        onChanged, this, nullptr);
 }
 
 PermissionStoreDecisionStore::~PermissionStoreDecisionStore() {
@@ -78,28 +64,17 @@ PermissionStoreDecisionStore::~PermissionStoreDecisionStore() {
 void PermissionStoreDecisionStore::store(bool allowed) {
     decision_ = allowed;
     const char* answer[] = {allowed ? "yes" : "no", nullptr};
-    g_dbus_connection_call(
-        bus_, storeName, storePath, storeName, "SetPermission",
-        g_variant_new("(sbss^as)", table, TRUE, entry, applicationId_.c_str(), answer), nullptr,
-        G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
+    g_dbus_connection_call(bus_, storeName, storePath, storeName, "SetPermission",
+                           g_variant_new("(sbss^as)", permissionTable, TRUE, microphoneEntry,
+                                         applicationId_.c_str(), answer),
+                           nullptr, G_DBUS_CALL_FLAGS_NONE, -1, nullptr, nullptr, nullptr);
 }
 
 void PermissionStoreDecisionStore::onChanged(GDBusConnection*, const char*, const char*,
                                              const char*, const char*, GVariant* parameters,
                                              gpointer self) {
     auto* store = static_cast<PermissionStoreDecisionStore*>(self);
-    const char* changedTable = nullptr;
-    const char* changedEntry = nullptr;
-    gboolean deleted = FALSE;
-    GVariant* data = nullptr;
-    GVariant* permissions = nullptr;
-    g_variant_get(parameters, "(&s&sbv@a{sas})", &changedTable, &changedEntry, &deleted, &data,
-                  &permissions);
-    if (std::strcmp(changedEntry, entry) == 0) {
-        store->decision_ = deleted ? std::nullopt : decisionIn(permissions, store->applicationId_);
-    }
-    g_variant_unref(data);
-    g_variant_unref(permissions);
+    followChange(parameters, store->applicationId_, store->decision_);
 }
 
 std::optional<bool> FileDecisionStore::decision() const {
