@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <functional>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "ClientFixture.hpp"

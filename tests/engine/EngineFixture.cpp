@@ -26,7 +26,9 @@ EngineFixture::EngineFixture() {
 
 EngineFixture::~EngineFixture() {
     webView_.reset();
-    gtk_window_destroy(window_);
+    if (window_ != nullptr) {
+        gtk_window_destroy(window_);
+    }
 }
 
 void EngineFixture::open(const std::string& pageUrl) {

@@ -216,5 +216,23 @@ TEST_F(PopupTest, APopupIsKeptOnTheServiceLikeTheMainView) {
     EXPECT_EQ(popupViews(), std::vector<WebKitWebView*>{popup});
 }
 
+// At quit the window goes before the web content that laid popups into it. Run under the
+// sanitized build too, where touching the freed overlay is reported.
+TEST_F(PopupTest, APopupOutlivesTheWindowItWasShownIn) {
+    load(url("/"));
+    ASSERT_NE(openPopup(url("/popup", mediaHost)), nullptr);
+
+    auto* overlay = overlay_;
+    g_object_add_weak_pointer(G_OBJECT(overlay), reinterpret_cast<gpointer*>(&overlay));
+    gtk_window_destroy(window_);
+    window_ = nullptr;
+    closeWebView();
+    // Every view let go of the overlay it held.
+    EXPECT_EQ(overlay, nullptr);
+    if (overlay != nullptr) {
+        g_object_remove_weak_pointer(G_OBJECT(overlay), reinterpret_cast<gpointer*>(&overlay));
+    }
+}
+
 }  // namespace
 }  // namespace pelunna::test
