@@ -45,6 +45,16 @@ button.secondary-small {
     background-color: rgb(64, 64, 77);
     color: rgb(204, 204, 217);
 }
+/* Shown over a page that stopped working, in the permission screen's colours. */
+.pelunna-notice {
+    margin: 40px;
+    padding: 24px 36px;
+    border-radius: 12px;
+    background-color: rgb(31, 31, 38);
+    color: white;
+    font-size: 20px;
+    font-weight: 600;
+}
 .transparent-titlebar headerbar.pelunna-titlebar {
     background: black;
     border: none;
