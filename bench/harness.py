@@ -220,7 +220,8 @@ class Bench:
         time.sleep(max(0.0, loaded + MEMORY_DELAY - time.monotonic()))
         memory = processes.memory(process.pid)
         result["pss_mib"] = mib(memory["Pss"])
-        result["uss_mib"] = mib(memory["Private"])
+        result["pss_written_mib"] = mib(memory["Pss_Anon"] + memory["Pss_Shmem"])
+        result["pss_file_mib"] = mib(memory["Pss_File"])
         result["rss_mib"] = mib(memory["Rss"])
         result["pss_by_process_mib"] = {name: mib(kib) for name, kib in memory["by_name"].items()}
 

@@ -39,32 +39,34 @@ def alive(pid):
 
 
 def _rollup(pid):
-    """Rss, Pss and Private (clean + dirty) of one process in KiB; empty once it is gone."""
+    """The smaps_rollup sizes of one process in KiB; empty once it is gone."""
     sizes = {}
     try:
         with open(f"/proc/{pid}/smaps_rollup", encoding="utf-8") as rollup:
             for line in rollup:
                 name, _, rest = line.partition(":")
-                if name in ("Rss", "Pss", "Private_Clean", "Private_Dirty"):
+                if rest.strip().endswith("kB"):
                     sizes[name] = int(rest.split()[0])
     except OSError:
         return {}
-    sizes["Private"] = sizes.pop("Private_Clean", 0) + sizes.pop("Private_Dirty", 0)
     return sizes
 
 
 def memory(root):
-    """Rss, Pss and Private of root's tree in KiB, and its Pss split by command name.
+    """Rss, Pss and its parts of root's tree in KiB, and the Pss split by command name.
 
-    Pss counts a shared page by its share among every process that maps it, on the whole
-    machine; Private counts the pages no other process maps."""
-    total = {"Rss": 0, "Pss": 0, "Private": 0, "by_name": {}}
+    Pss counts a shared page by its share among every process on the machine that maps it:
+    the share of a library's pages (Pss_File) falls while other programs map the same library.
+    Pss_Anon and Pss_Shmem, what the tree itself wrote, hardly depend on other programs."""
+    keys = ("Rss", "Pss", "Pss_Anon", "Pss_File", "Pss_Shmem")
+    total = dict.fromkeys(keys, 0)
+    total["by_name"] = {}
     for pid in tree(root):
         stat = _stat(pid)
         sizes = _rollup(pid)
         if stat is None or not sizes:
             continue
-        for key in ("Rss", "Pss", "Private"):
+        for key in keys:
             total[key] += sizes.get(key, 0)
         total["by_name"][stat[0]] = total["by_name"].get(stat[0], 0) + sizes.get("Pss", 0)
     return total
