@@ -39,24 +39,24 @@ void AppDelegate::setupMainWindow() {
     settings.titleHidden = true;
     settings.miniaturizeButtonHidden = true;
     settings.zoomButtonHidden = true;
-    settings.tabbingDisallowed = true;
-    settings.fullScreenPrimary = true;
     auto window = services_.windowSystem.createWindow(settings);
 
     // The root view reaches the delegate only through this action, which must not keep it alive.
     std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
     const screens::ContentViewServices contentServices{queue_, log_, services_.microphone,
                                                        services_.workspace, services_.alerts};
-    contentView_ = std::make_unique<screens::ContentView>(contentServices, [weakSelf] {
-        if (auto self = weakSelf.lock()) {
-            self->enterFullscreen();
-        }
-    });
+    web::ServiceConfig site{std::string(service::allowedDomain), std::string(service::startUrl),
+                            std::string(service::applicationNameForUserAgent)};
+    contentView_ =
+        std::make_unique<screens::ContentView>(contentServices, std::move(site), [weakSelf] {
+            if (auto self = weakSelf.lock()) {
+                self->enterFullscreen();
+            }
+        });
     window->setContentView(*contentView_);
     window->setDelegate(this);
     mainWindow_ = std::move(window);
     mainWindow_->makeKeyAndOrderFront();
-    services_.windowSystem.activateIgnoringOtherApps();
 }
 
 bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
@@ -100,10 +100,6 @@ void AppDelegate::enterFullscreen() {
     mainWindow_->toggleFullScreen();
 }
 
-std::uint64_t AppDelegate::willUseFullScreenPresentationOptions(std::uint64_t /*proposed*/) {
-    return fullScreenPresentationOptions;
-}
-
 void AppDelegate::windowDidEnterFullScreen(const std::shared_ptr<Window>& window) {
     log_.print("✅ windowDidEnterFullScreen");
     if (window) {
@@ -128,10 +124,6 @@ void AppDelegate::reenterFullscreen(const std::shared_ptr<Window>& window) {
         window->setStyleMask(window->styleMask() | StyleMask::resizable);
     }
     window->toggleFullScreen();
-}
-
-Size AppDelegate::windowWillResize(Window& window, Size proposed) {
-    return window.isFullScreen() ? window.frameSize() : proposed;
 }
 
 bool AppDelegate::windowShouldClose(Window& /*window*/) {
@@ -166,8 +158,6 @@ void AppDelegate::requestMicrophonePermission() {
             return;
         case MicrophoneStatus::notDetermined:
             break;
-        default:
-            return;
     }
     // The desktop's prompt must not fight the full-screen lock: lift it until after the answer.
     allowFullscreenExit = true;

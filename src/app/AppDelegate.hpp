@@ -1,17 +1,17 @@
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 
-#include "platform/Alerts.hpp"
-#include "platform/Log.hpp"
-#include "platform/MainQueue.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
-#include "platform/WebsiteDataStore.hpp"
-#include "platform/Window.hpp"
-#include "platform/WindowSystem.hpp"
-#include "platform/Workspace.hpp"
+#include "ports/Alerts.hpp"
+#include "ports/ApplicationDelegate.hpp"
+#include "ports/Log.hpp"
+#include "ports/MainQueue.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
+#include "ports/WebsiteDataStore.hpp"
+#include "ports/Window.hpp"
+#include "ports/WindowSystem.hpp"
+#include "ports/Workspace.hpp"
 #include "screens/ContentView.hpp"
 
 namespace pelunna::app {
@@ -30,36 +30,32 @@ struct AppServices {
 // The application's delegate: creates the one main window with the application menu, keeps the
 // window locked in full screen once it got there, answers the microphone command and clears all
 // website data when the application ends.
-class AppDelegate final : public WindowDelegate, public std::enable_shared_from_this<AppDelegate> {
+class AppDelegate final : public ApplicationDelegate,
+                          public WindowDelegate,
+                          public std::enable_shared_from_this<AppDelegate> {
 public:
-    // Full screen plus auto-hidden menu bar and dock.
-    static constexpr std::uint64_t fullScreenPresentationOptions = 1024 + 4 + 1;
     // How long termination waits for the website-data removal before giving up.
     static constexpr double terminationClearingBoundSeconds = 5.0;
 
-    // Menu actions the window system routes back to the delegate or the application.
-    static constexpr char microphonePermissionAction[] = "app.microphone-permission";
-    static constexpr char quitAction[] = "app.quit";
-
     explicit AppDelegate(AppServices services);
 
-    void applicationDidFinishLaunching();
-    bool applicationShouldHandleReopen(bool hasVisibleWindows);
-    [[nodiscard]] bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    void applicationDidFinishLaunching() override;
+    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    [[nodiscard]] bool applicationShouldTerminateAfterLastWindowClosed() const override {
+        return true;
+    }
     // Starts removing all website data; `finished` runs once, when the removal completes or the
     // bound runs out, whichever comes first.
-    void applicationWillTerminate(std::function<void()> finished);
+    void applicationWillTerminate(std::function<void()> finished) override;
+    void requestMicrophonePermission() override;
 
     void enterFullscreen();
-    void requestMicrophonePermission();
 
-    std::uint64_t willUseFullScreenPresentationOptions(std::uint64_t proposed) override;
+    // Entering full screen clears the resizable bit: the window is never resized there.
     void windowDidEnterFullScreen(const std::shared_ptr<Window>& window) override;
     void windowWillExitFullScreen(const std::shared_ptr<Window>& window) override;
-    Size windowWillResize(Window& window, Size proposed) override;
     bool windowShouldClose(Window& window) override;
 
-    [[nodiscard]] const std::shared_ptr<Window>& mainWindow() const { return mainWindow_; }
     [[nodiscard]] screens::ContentView* contentView() const { return contentView_.get(); }
     bool allowFullscreenExit = false;
 

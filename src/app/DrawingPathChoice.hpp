@@ -4,9 +4,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/DrawingEvidence.hpp"
-#include "platform/DrawingPath.hpp"
-#include "platform/Log.hpp"
+#include "ports/DrawingEvidence.hpp"
+#include "ports/DrawingPath.hpp"
+#include "ports/Log.hpp"
 
 namespace pelunna::app {
 

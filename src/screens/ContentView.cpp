@@ -1,9 +1,6 @@
 #include "screens/ContentView.hpp"
 
-#include <string>
 #include <utility>
-
-#include "app/ServiceConstants.hpp"
 
 namespace pelunna::screens {
 namespace {
@@ -19,16 +16,18 @@ bool isCommand(const KeyEvent& event, std::string_view characters) {
 
 }  // namespace
 
-ContentView::ContentView(ContentViewServices services, std::function<void()> enterFullscreenAction)
+ContentView::ContentView(ContentViewServices services, web::ServiceConfig service,
+                         std::function<void()> enterFullscreenAction)
     : services_(services),
+      service_(std::move(service)),
       micStatus_(services.microphone.authorizationStatus()),
       enterFullscreenAction_(std::move(enterFullscreenAction)),
       permissionView_(
-          Binding<AuthorizationStatus>{[this] { return micStatus_; },
-                                       [this](AuthorizationStatus status) {
-                                           micStatus_ = status;
-                                           render();
-                                       }},
+          Binding<MicrophoneStatus>{[this] { return micStatus_; },
+                                    [this](MicrophoneStatus status) {
+                                        micStatus_ = status;
+                                        render();
+                                    }},
           [this] {
               micPermissionResolved_ = true;
               render();
@@ -55,7 +54,7 @@ void ContentView::render() {
             std::make_unique<web::WebView>(*engine_,
                                            web::WebServices{services_.log, services_.alerts,
                                                             services_.microphone, services_.queue},
-                                           std::string(service::startUrl));
+                                           service_);
     }
     webView_->update(zoomLevel_, refreshTrigger_);
     if (firstShow) {

@@ -3,14 +3,15 @@
 #include <functional>
 #include <memory>
 
-#include "platform/Alerts.hpp"
-#include "platform/ContentHost.hpp"
-#include "platform/Engine.hpp"
-#include "platform/KeyEvent.hpp"
-#include "platform/Log.hpp"
-#include "platform/MainQueue.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
-#include "platform/Workspace.hpp"
+#include "ports/Alerts.hpp"
+#include "ports/ContentHost.hpp"
+#include "ports/Engine.hpp"
+#include "ports/KeyEvent.hpp"
+#include "ports/Log.hpp"
+#include "ports/MainQueue.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
+#include "ports/RootView.hpp"
+#include "ports/Workspace.hpp"
 #include "screens/MicrophonePermissionView.hpp"
 #include "web/WebView.hpp"
 
@@ -28,15 +29,15 @@ struct ContentViewServices {
 // The main window's content: owns the state the screens share (zoom, refresh trigger, the
 // microphone gate), shows the permission screen until the user continues, then the web
 // content; once that appears it asks for full screen and handles the shortcuts.
-class ContentView {
+class ContentView final : public RootView {
 public:
-    ContentView(ContentViewServices services, std::function<void()> enterFullscreenAction);
+    ContentView(ContentViewServices services, web::ServiceConfig service,
+                std::function<void()> enterFullscreenAction);
     ContentView(const ContentView&) = delete;
     ContentView& operator=(const ContentView&) = delete;
 
-    // Starts showing content through the host; the engine makes the web content when it is due.
-    void attach(ContentHost& host, Engine& engine);
-    void onWebViewAppear(KeyMonitor& monitor);
+    void attach(ContentHost& host, Engine& engine) override;
+    void onWebViewAppear(KeyMonitor& monitor) override;
     KeyDisposition handleKeyDown(const KeyEvent& event);
     // Quit: the pages end before their data is removed, so none can write meanwhile.
     void endPageProcesses();
@@ -44,16 +45,17 @@ public:
     [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
     [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }
     [[nodiscard]] bool micPermissionResolved() const { return micPermissionResolved_; }
-    [[nodiscard]] AuthorizationStatus micStatus() const { return micStatus_; }
+    [[nodiscard]] MicrophoneStatus micStatus() const { return micStatus_; }
 
 private:
     // A state write recomputes the content.
     void render();
 
     ContentViewServices services_;
+    web::ServiceConfig service_;
     double zoomLevel_ = 1.0;
     bool micPermissionResolved_ = false;
-    AuthorizationStatus micStatus_;
+    MicrophoneStatus micStatus_;
     bool refreshTrigger_ = false;
     std::function<void()> enterFullscreenAction_;
     MicrophonePermissionView permissionView_;

@@ -9,7 +9,7 @@ constexpr double automaticContinueDelaySeconds = 1.0;
 
 }  // namespace
 
-MicrophonePermissionView::MicrophonePermissionView(Binding<AuthorizationStatus> micStatus,
+MicrophonePermissionView::MicrophonePermissionView(Binding<MicrophoneStatus> micStatus,
                                                    std::function<void()> onContinue,
                                                    MicrophoneAuthorization& microphone,
                                                    Workspace& workspace, MainQueue& queue)
@@ -25,9 +25,11 @@ PermissionSection MicrophonePermissionView::section() const {
             return PermissionSection::undecided;
         case MicrophoneStatus::authorized:
             return PermissionSection::granted;
-        default:
+        case MicrophoneStatus::restricted:
+        case MicrophoneStatus::denied:
             return PermissionSection::refused;
     }
+    return PermissionSection::refused;
 }
 
 void MicrophonePermissionView::grantMicrophoneAccess() {

@@ -2,14 +2,12 @@
 
 #include <functional>
 
-#include "platform/MainQueue.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
-#include "platform/Workspace.hpp"
+#include "ports/MainQueue.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
+#include "ports/PermissionScreen.hpp"
+#include "ports/Workspace.hpp"
 
 namespace pelunna::screens {
-
-// Which part of the permission screen fits the microphone status.
-enum class PermissionSection { undecided, granted, refused };
 
 // A two-way binding to state the root view owns: reading and writing reach the same storage.
 template <typename T>
@@ -21,19 +19,19 @@ struct Binding {
 // The permission screen in front of the web content: explains why the lab needs the microphone
 // and offers what fits the status. It owns no state: it shows and writes the root view's status
 // and leaves through the root view's continue action.
-class MicrophonePermissionView {
+class MicrophonePermissionView final : public PermissionScreen {
 public:
-    MicrophonePermissionView(Binding<AuthorizationStatus> micStatus,
-                             std::function<void()> onContinue, MicrophoneAuthorization& microphone,
-                             Workspace& workspace, MainQueue& queue);
+    MicrophonePermissionView(Binding<MicrophoneStatus> micStatus, std::function<void()> onContinue,
+                             MicrophoneAuthorization& microphone, Workspace& workspace,
+                             MainQueue& queue);
 
-    [[nodiscard]] PermissionSection section() const;
-    void grantMicrophoneAccess();
-    void openMicrophoneSettings();
-    void continueToLabs();
+    [[nodiscard]] PermissionSection section() const override;
+    void grantMicrophoneAccess() override;
+    void openMicrophoneSettings() override;
+    void continueToLabs() override;
 
 private:
-    Binding<AuthorizationStatus> micStatus_;
+    Binding<MicrophoneStatus> micStatus_;
     std::function<void()> onContinue_;
     MicrophoneAuthorization& microphone_;
     Workspace& workspace_;

@@ -277,9 +277,6 @@ void Coordinator::requestMediaCapturePermission(const std::optional<std::string>
             log_.print("✅ OS mic authorized, granting to WebKit");
             decisionHandler(true);
             return;
-        default:
-            decisionHandler(false);
-            return;
     }
 }
 

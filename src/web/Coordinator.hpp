@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Engine.hpp"
+#include "ports/Engine.hpp"
 #include "web/PageRecovery.hpp"
 #include "web/WebServices.hpp"
 

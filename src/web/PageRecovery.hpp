@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/MainQueue.hpp"
+#include "ports/MainQueue.hpp"
 
 namespace pelunna::web {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/Engine.hpp"
+#include "ports/Engine.hpp"
 
 namespace pelunna::web {
 

@@ -1,9 +1,11 @@
 #pragma once
 
-#include "platform/Alerts.hpp"
-#include "platform/Log.hpp"
-#include "platform/MainQueue.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
+#include <string>
+
+#include "ports/Alerts.hpp"
+#include "ports/Log.hpp"
+#include "ports/MainQueue.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
 
 namespace pelunna::web {
 
@@ -13,6 +15,13 @@ struct WebServices {
     Alerts& alerts;
     MicrophoneAuthorization& microphone;
     MainQueue& queue;
+};
+
+// The service the web content is locked to and opens on.
+struct ServiceConfig {
+    std::string allowedDomain;
+    std::string startUrl;
+    std::string applicationNameForUserAgent;
 };
 
 }  // namespace pelunna::web

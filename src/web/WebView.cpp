@@ -2,16 +2,14 @@
 
 #include <string>
 
-#include "app/ServiceConstants.hpp"
 #include "web/PageScripts.hpp"
 
 namespace pelunna::web {
 namespace {
 
-EngineConfiguration makeConfiguration() {
+EngineConfiguration makeConfiguration(const ServiceConfig& service) {
     EngineConfiguration configuration;
-    configuration.applicationNameForUserAgent = std::string(service::applicationNameForUserAgent);
-    configuration.allowsAirPlayForMediaPlayback = true;
+    configuration.applicationNameForUserAgent = service.applicationNameForUserAgent;
     configuration.mediaRequiresUserActionForPlayback = false;
     configuration.scriptMessageHandlerName = "logging";
     configuration.userScripts.assign(pageScripts.begin(), pageScripts.end());
@@ -20,14 +18,14 @@ EngineConfiguration makeConfiguration() {
 
 }  // namespace
 
-WebView::WebView(Engine& engine, WebServices services, const std::string& url)
-    : log_(services.log), coordinator_(services, std::string(service::allowedDomain), url) {
+WebView::WebView(Engine& engine, WebServices services, const ServiceConfig& service)
+    : log_(services.log), coordinator_(services, service.allowedDomain, service.startUrl) {
     // Nothing waits for the cache removal: the start page loads alongside it.
     engine.dataStore().removeData(WebsiteDataTypes::caches,
                                   [&log = log_] { log.print("🧹 Cache cleared"); });
-    view_ = engine.makeView(makeConfiguration(), coordinator_);
+    view_ = engine.makeView(makeConfiguration(service), coordinator_);
     coordinator_.setMainView(*view_);
-    view_->loadRequest(url, Coordinator::startRequestTimeoutSeconds,
+    view_->loadRequest(service.startUrl, Coordinator::startRequestTimeoutSeconds,
                        CachePolicy::reloadIgnoringCacheData);
 }
 

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/Engine.hpp"
+#include "ports/Engine.hpp"
 #include "web/Coordinator.hpp"
 #include "web/WebServices.hpp"
 
@@ -13,7 +13,7 @@ namespace pelunna::web {
 // page, then applies the root view's zoom and refresh state on every update.
 class WebView {
 public:
-    WebView(Engine& engine, WebServices services, const std::string& url);
+    WebView(Engine& engine, WebServices services, const ServiceConfig& service);
 
     void update(double zoomLevel, bool refreshTrigger);
     void endPageProcesses() { coordinator_.endPageProcesses(); }

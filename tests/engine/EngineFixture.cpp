@@ -21,7 +21,7 @@ EngineFixture::EngineFixture() {
     overlay_ = GTK_OVERLAY(gtk_overlay_new());
     gtk_window_set_child(window_, GTK_WIDGET(overlay_));
     gtk_window_present(window_);
-    engine_ = std::make_unique<platform::WebKitEngine>(session_, overlay_);
+    engine_ = std::make_unique<adapters::WebKitEngine>(session_, overlay_);
 }
 
 EngineFixture::~EngineFixture() {
@@ -36,7 +36,8 @@ void EngineFixture::open(const std::string& pageUrl) {
     const int readyBefore = count(ready);
     webView_.reset();
     webView_ = std::make_unique<web::WebView>(
-        *engine_, web::WebServices{log_, *alerts_, *microphone_, queue_}, pageUrl);
+        *engine_, web::WebServices{log_, *alerts_, *microphone_, queue_},
+        web::ServiceConfig{"pelunnalabs.com", pageUrl, "PelunnaLabs/1.0"});
     // The root view updates the web view right after making it.
     webView_->update(1.0, false);
     EXPECT_TRUE(waitForLine(ready, readyBefore + 1)) << pageUrl << " did not get ready";

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "TestServer.hpp"
-#include "platform/Alerts.hpp"
-#include "platform/Log.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
-#include "platform/gtk/GtkMainQueue.hpp"
-#include "platform/webkit/WebKitEngine.hpp"
-#include "platform/webkit/WebKitSession.hpp"
+#include "adapters/gtk/GtkMainQueue.hpp"
+#include "adapters/webkit/WebKitEngine.hpp"
+#include "adapters/webkit/WebKitSession.hpp"
+#include "ports/Alerts.hpp"
+#include "ports/Log.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
 #include "web/WebView.hpp"
 
 namespace pelunna::test {
@@ -43,7 +43,7 @@ public:
 // No page here captures media: asking for the microphone is a fault of the test or the client.
 class UnexpectedMicrophoneRequests final : public MicrophoneAuthorization {
 public:
-    [[nodiscard]] AuthorizationStatus authorizationStatus() const override {
+    [[nodiscard]] MicrophoneStatus authorizationStatus() const override {
         return MicrophoneStatus::notDetermined;
     }
     void requestAccess(std::function<void(bool granted)> /*completion*/) override {
@@ -95,11 +95,11 @@ protected:
     // these at fakes of its own before it opens a page.
     Alerts* alerts_ = &unexpectedAlerts_;
     MicrophoneAuthorization* microphone_ = &unexpectedMicrophone_;
-    platform::GtkMainQueue queue_;
+    adapters::GtkMainQueue queue_;
     GtkWindow* window_ = nullptr;
     GtkOverlay* overlay_ = nullptr;
-    platform::WebKitSession session_{DrawingPath::cpu};
-    std::unique_ptr<platform::WebKitEngine> engine_;
+    adapters::WebKitSession session_{DrawingPath::cpu};
+    std::unique_ptr<adapters::WebKitEngine> engine_;
     std::unique_ptr<web::WebView> webView_;
 };
 

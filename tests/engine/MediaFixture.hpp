@@ -13,7 +13,7 @@ namespace pelunna::test {
 // them, as they wait for the learner at the desktop's prompt.
 class ScriptedMicrophone final : public MicrophoneAuthorization {
 public:
-    [[nodiscard]] AuthorizationStatus authorizationStatus() const override {
+    [[nodiscard]] MicrophoneStatus authorizationStatus() const override {
         ++statusReads;
         return status;
     }
@@ -30,7 +30,7 @@ public:
         }
     }
 
-    AuthorizationStatus status = MicrophoneStatus::authorized;
+    MicrophoneStatus status = MicrophoneStatus::authorized;
     mutable int statusReads = 0;
     std::vector<std::function<void(bool)>> held;
 };

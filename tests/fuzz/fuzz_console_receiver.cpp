@@ -7,7 +7,7 @@
 
 #include "../unit/Fakes.hpp"
 #include "FuzzCheck.hpp"
-#include "platform/LogEscape.hpp"
+#include "log/LogEscape.hpp"
 #include "web/Coordinator.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelunna::test::FakeEngine engine;
     pelunna::test::FakeContentHost host;
     pelunna::screens::ContentView view(
-        {services.queue, log, services.microphone, services.workspace, services.alerts}, nullptr);
+        {services.queue, log, services.microphone, services.workspace, services.alerts},
+        pelunna::test::FakeServices::service(), nullptr);
     view.attach(host, engine);
     host.screen->continueToLabs();
 

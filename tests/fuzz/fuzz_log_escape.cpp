@@ -10,7 +10,7 @@
 #include <string>
 
 #include "FuzzCheck.hpp"
-#include "platform/LogEscape.hpp"
+#include "log/LogEscape.hpp"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "../unit/Fakes.hpp"
 #include "FuzzCheck.hpp"
-#include "platform/LogEscape.hpp"
+#include "log/LogEscape.hpp"
 #include "web/AllowedHost.hpp"
 #include "web/Coordinator.hpp"
 

@@ -38,6 +38,7 @@ protected:
     FakeContentHost host;
     int fullscreenRequests = 0;
     ContentView view{{queue, log, services.microphone, services.workspace, services.alerts},
+                     FakeServices::service(),
                      [this] { ++fullscreenRequests; }};
 };
 
@@ -135,7 +136,9 @@ TEST(ContentViewWithoutAction, AppearanceWithoutAnActionDoesNothingLater) {
     FakeQueue& queue = services.queue;
     FakeKeyMonitor monitor;
     ContentView view{
-        {queue, services.log, services.microphone, services.workspace, services.alerts}, nullptr};
+        {queue, services.log, services.microphone, services.workspace, services.alerts},
+        FakeServices::service(),
+        nullptr};
     view.onWebViewAppear(monitor);
     queue.advance(1);
     EXPECT_EQ(queue.pendingCount(), 0u);

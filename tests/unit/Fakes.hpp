@@ -8,18 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/Alerts.hpp"
-#include "platform/ContentHost.hpp"
-#include "platform/Engine.hpp"
-#include "platform/KeyEvent.hpp"
-#include "platform/Log.hpp"
-#include "platform/MainQueue.hpp"
-#include "platform/MicrophoneAuthorization.hpp"
-#include "platform/WebsiteDataStore.hpp"
-#include "platform/Window.hpp"
-#include "platform/WindowSystem.hpp"
-#include "platform/Workspace.hpp"
-#include "screens/MicrophonePermissionView.hpp"
+#include "ports/Alerts.hpp"
+#include "ports/ContentHost.hpp"
+#include "ports/Engine.hpp"
+#include "ports/KeyEvent.hpp"
+#include "ports/Log.hpp"
+#include "ports/MainQueue.hpp"
+#include "ports/MicrophoneAuthorization.hpp"
+#include "ports/WebsiteDataStore.hpp"
+#include "ports/Window.hpp"
+#include "ports/WindowSystem.hpp"
+#include "ports/Workspace.hpp"
 #include "web/WebServices.hpp"
 
 namespace pelunna::test {
@@ -78,8 +77,7 @@ public:
     [[nodiscard]] std::uint64_t styleMask() const override { return mask_; }
     void setStyleMask(std::uint64_t mask) override { mask_ = mask; }
     void toggleFullScreen() override { ++toggles; }
-    [[nodiscard]] Size frameSize() const override { return frame; }
-    void setContentView(screens::ContentView& root) override { contentView = &root; }
+    void setContentView(RootView& root) override { contentView = &root; }
     void setDelegate(WindowDelegate* value) override { delegate = value; }
     void makeKeyAndOrderFront() override { ++orderedFront; }
 
@@ -90,8 +88,7 @@ public:
 
     int toggles = 0;
     int orderedFront = 0;
-    Size frame{1280, 800};
-    screens::ContentView* contentView = nullptr;
+    RootView* contentView = nullptr;
     WindowDelegate* delegate = nullptr;
 
 private:
@@ -106,7 +103,6 @@ public:
         window = std::make_shared<FakeWindow>(value.styleMask);
         return window;
     }
-    void activateIgnoringOtherApps() override { ++activations; }
     void setMainMenu(const std::vector<MenuItem>& items) override {
         menu = items;
         menuInstalledBeforeWindow = !window;
@@ -115,7 +111,6 @@ public:
     std::optional<Rect> screen;
     std::optional<WindowSettings> settings;
     std::shared_ptr<FakeWindow> window;
-    int activations = 0;
     std::vector<MenuItem> menu;
     bool menuInstalledBeforeWindow = false;
 };
@@ -211,7 +206,7 @@ public:
 // The desktop's microphone decision, with its requests answered when the test says so.
 class FakeMicrophone final : public MicrophoneAuthorization {
 public:
-    [[nodiscard]] AuthorizationStatus authorizationStatus() const override {
+    [[nodiscard]] MicrophoneStatus authorizationStatus() const override {
         ++statusReads;
         return status;
     }
@@ -224,7 +219,7 @@ public:
         requests.at(index)(granted);
     }
 
-    AuthorizationStatus status = MicrophoneStatus::notDetermined;
+    MicrophoneStatus status = MicrophoneStatus::notDetermined;
     mutable int statusReads = 0;
     std::vector<std::function<void(bool)>> requests;
 };
@@ -237,13 +232,13 @@ public:
 
 class FakeContentHost final : public ContentHost {
 public:
-    void showPermissionScreen(screens::MicrophonePermissionView& view) override {
+    void showPermissionScreen(PermissionScreen& view) override {
         screen = &view;
         ++permissionScreens;
     }
     void showWebContent() override { ++webContents; }
 
-    screens::MicrophonePermissionView* screen = nullptr;
+    PermissionScreen* screen = nullptr;
     int permissionScreens = 0;
     int webContents = 0;
 };
@@ -251,6 +246,10 @@ public:
 // Every service a decision may need, faked.
 struct FakeServices {
     web::WebServices web() { return {log, alerts, microphone, queue}; }
+    static web::ServiceConfig service(
+        std::string startUrl = "https://lab.pelunnalabs.com/pelunna_zov31d_labs/login/index.html") {
+        return {"pelunnalabs.com", std::move(startUrl), "PelunnaLabs/1.0"};
+    }
 
     FakeQueue queue;
     RecordingLog log;

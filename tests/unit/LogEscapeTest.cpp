@@ -1,4 +1,4 @@
-#include "platform/LogEscape.hpp"
+#include "log/LogEscape.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

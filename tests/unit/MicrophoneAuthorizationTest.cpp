@@ -1,4 +1,4 @@
-#include "platform/desktop/DesktopMicrophoneAuthorization.hpp"
+#include "microphone/DesktopMicrophoneAuthorization.hpp"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -8,20 +8,20 @@
 namespace pelunna::test {
 namespace {
 
-using desktop::DesktopMicrophoneAuthorization;
+using microphone::DesktopMicrophoneAuthorization;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-class MemoryStore final : public desktop::DecisionStore {
+class MemoryStore final : public DecisionStore {
 public:
     [[nodiscard]] std::optional<bool> decision() const override { return stored; }
     void store(bool allowed) override { stored = allowed; }
     std::optional<bool> stored;
 };
 
-class Policy final : public desktop::AccessPolicy {
+class Policy final : public microphone::AdministratorPolicy, public PrivacySwitch {
 public:
-    [[nodiscard]] bool restrictedByAdministrator() const override { return restricted; }
+    [[nodiscard]] bool restricts() const override { return restricted; }
     [[nodiscard]] bool microphoneDisabledByDesktop() const override { return switchedOff; }
     bool restricted = false;
     bool switchedOff = false;
@@ -40,7 +40,7 @@ protected:
     Policy policy;
     FakeAlerts alerts;
     FakeQueue queue;
-    DesktopMicrophoneAuthorization microphone{store, policy, alerts, queue};
+    DesktopMicrophoneAuthorization microphone{store, policy, policy, alerts, queue};
     std::vector<bool> answers;
 };
 

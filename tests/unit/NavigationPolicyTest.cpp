@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.hpp"
-#include "platform/Url.hpp"
+#include "ports/Url.hpp"
 #include "web/AllowedHost.hpp"
 #include "web/Coordinator.hpp"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.hpp"
-#include "platform/Url.hpp"
+#include "ports/Url.hpp"
 #include "web/WebView.hpp"
 
 namespace pelunna::test {
@@ -45,7 +45,7 @@ protected:
     FakeEngine engine;
     FakeServices services;
     RecordingLog& log = services.log;
-    web::WebView view{engine, services.web(), startUrl};
+    web::WebView view{engine, services.web(), FakeServices::service(startUrl)};
     bool refresh = false;
     std::size_t seen = 3;  // cache removal, view, start load
 };
@@ -147,7 +147,7 @@ TEST_F(PageRecoveryJourney, AnUnresponsivePageIsEndedOnlyRightAfterCtrlRAndWitho
     for (const Row& row : rows) {
         FakeEngine rowEngine;
         FakeServices rowServices;
-        web::WebView rowView(rowEngine, rowServices.web(), startUrl);
+        web::WebView rowView(rowEngine, rowServices.web(), FakeServices::service(startUrl));
         rowEngine.view->shownUrl = lessonUrl;
         rowEngine.delegate->didCommitNavigation(*rowEngine.view);
         if (row.dialogOpen) {

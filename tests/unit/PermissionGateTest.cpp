@@ -8,20 +8,19 @@ namespace pelunna::test {
 namespace {
 
 using screens::ContentView;
-using screens::PermissionSection;
 
 class PermissionGate : public testing::Test {
 protected:
     // The root view is built at launch, reading the status once.
-    void launch(AuthorizationStatus status) {
+    void launch(MicrophoneStatus status) {
         services.microphone.status = status;
         view = std::make_unique<ContentView>(
             screens::ContentViewServices{services.queue, services.log, services.microphone,
                                          services.workspace, services.alerts},
-            nullptr);
+            FakeServices::service(), nullptr);
         view->attach(host, engine);
     }
-    screens::MicrophonePermissionView& screen() { return *host.screen; }
+    PermissionScreen& screen() { return *host.screen; }
 
     FakeServices services;
     FakeQueue& queue = services.queue;
@@ -45,15 +44,16 @@ TEST_F(PermissionGate, EveryLaunchStartsOnThePermissionScreen) {
     EXPECT_EQ(engine.count("make view"), 1);
 }
 
-TEST_F(PermissionGate, TheSectionFollowsTheStatusAndEverythingElseIsRefused) {
-    const std::pair<AuthorizationStatus, PermissionSection> cases[] = {
-        {0, PermissionSection::undecided}, {3, PermissionSection::granted},
-        {1, PermissionSection::refused},   {2, PermissionSection::refused},
-        {4, PermissionSection::refused},   {-1, PermissionSection::refused},
+TEST_F(PermissionGate, TheSectionFollowsTheStatus) {
+    const std::pair<MicrophoneStatus, PermissionSection> cases[] = {
+        {MicrophoneStatus::notDetermined, PermissionSection::undecided},
+        {MicrophoneStatus::authorized, PermissionSection::granted},
+        {MicrophoneStatus::restricted, PermissionSection::refused},
+        {MicrophoneStatus::denied, PermissionSection::refused},
     };
     for (const auto& [status, section] : cases) {
         launch(status);
-        EXPECT_EQ(screen().section(), section) << status;
+        EXPECT_EQ(screen().section(), section) << static_cast<int>(status);
     }
 }
 

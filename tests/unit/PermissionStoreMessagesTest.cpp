@@ -1,4 +1,4 @@
-#include "platform/desktop/PermissionStoreMessages.hpp"
+#include "adapters/desktop/PermissionStoreMessages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +42,8 @@ TEST(PermissionStoreMessages, ChangedFollowsTheEntryAndIgnoresAnyOtherShape) {
 TEST(PermissionStoreMessages, ALookupReplyOfAnotherShapeDecidesNothing) {
     const Case cases[] = {
         {"({'com.pelunnalabs.Labs': ['no']}, <0>)", false},
+        // Only "yes" grants: any other answer the desktop stores refuses.
+        {"({'com.pelunnalabs.Labs': ['ask']}, <0>)", false},
         {"({'com.pelunnalabs.Labs': ['no']}, 'data')", std::nullopt},
         {"({'com.pelunnalabs.Labs': 'no'}, <0>)", std::nullopt},
         {"('no',)", std::nullopt},

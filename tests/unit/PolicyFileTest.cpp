@@ -1,4 +1,4 @@
-#include "platform/desktop/PolicyFile.hpp"
+#include "microphone/PolicyFile.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -29,7 +29,7 @@ TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
         Kind kind;
         bool restricts;
         bool reported;
-        desktop::PolicyFile::Read read = ::read;
+        microphone::PolicyFile::Read read = ::read;
         const char* queried = "policy";
     };
     const Case cases[] = {
@@ -57,7 +57,7 @@ TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
         }
         const std::string path = (folder / c.queried).string();
         RecordingLog log;
-        const desktop::PolicyFile policy(path, log, c.read);
+        const microphone::PolicyFile policy(path, log, c.read);
 
         EXPECT_EQ(policy.restricts(), c.restricts);
         EXPECT_EQ(policy.restricts(), c.restricts);

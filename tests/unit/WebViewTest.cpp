@@ -17,7 +17,7 @@ TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
     FakeEngine engine;
     FakeServices services;
     RecordingLog& log = services.log;
-    web::WebView view(engine, services.web(), startUrl);
+    web::WebView view(engine, services.web(), FakeServices::service(startUrl));
 
     EXPECT_THAT(engine.journal, ElementsAre("remove caches", "make view",
                                             "load " + startUrl + " 60 ignoring cache"));
@@ -29,11 +29,10 @@ TEST(WebViewConstruction, StartsTheCacheRemovalThenLoadsWithoutWaitingForIt) {
 TEST(WebViewConstruction, ConfiguresTheEngineForTheService) {
     FakeEngine engine;
     FakeServices services;
-    web::WebView view(engine, services.web(), startUrl);
+    web::WebView view(engine, services.web(), FakeServices::service(startUrl));
 
     const EngineConfiguration& configuration = *engine.configuration;
     EXPECT_EQ(configuration.applicationNameForUserAgent, "PelunnaLabs/1.0");
-    EXPECT_TRUE(configuration.allowsAirPlayForMediaPlayback);
     EXPECT_FALSE(configuration.mediaRequiresUserActionForPlayback);
     EXPECT_EQ(configuration.scriptMessageHandlerName, "logging");
     EXPECT_EQ(engine.delegate, &view.coordinator());
@@ -58,7 +57,7 @@ protected:
     FakeEngine engine;
     FakeServices services;
     RecordingLog& log = services.log;
-    web::WebView view{engine, services.web(), startUrl};
+    web::WebView view{engine, services.web(), FakeServices::service(startUrl)};
 };
 
 TEST_F(WebViewUpdate, AppliesZoomOnEveryUpdateAndReloadsOnlyWhenTheTriggerDiffers) {
