@@ -8,141 +8,121 @@
 namespace pelunna::test {
 namespace {
 
-using screens::ContentView;
-using testing::ElementsAre;
-using testing::IsEmpty;
-
-KeyEvent command(std::string characters) {
-    return {false, true, std::move(characters)};
-}
-
-class ContentViewTest : public testing::Test {
-protected:
-    ContentViewTest() {
-        view.attach(host, engine);
-        host.screen->continueToLabs();
+// The root view on fakes, launched with the microphone in the given state.
+struct Root {
+    explicit Root(MicrophoneStatus status) {
+        services.microphone.status = status;
+        view.emplace(screens::ContentViewServices{services.queue, services.log, services.microphone,
+                                                  services.workspace, services.alerts},
+                     FakeServices::service(), [this] { ++fullscreenRequests; });
+        view->attach(host, engine);
     }
-
-    KeyDisposition press(const KeyEvent& event, int times = 1) {
-        KeyDisposition last = KeyDisposition::passOn;
-        for (int i = 0; i < times; ++i) {
-            last = view.handleKeyDown(event);
-        }
-        return last;
-    }
+    PermissionScreen& screen() { return *host.screen; }
 
     FakeServices services;
-    FakeQueue& queue = services.queue;
-    RecordingLog& log = services.log;
     FakeEngine engine;
     FakeContentHost host;
     int fullscreenRequests = 0;
-    ContentView view{{queue, log, services.microphone, services.workspace, services.alerts},
-                     FakeServices::service(),
-                     [this] { ++fullscreenRequests; }};
+    std::optional<screens::ContentView> view;
 };
 
-TEST_F(ContentViewTest, ZoomInStepsUnroundedAndStopsAtThree) {
-    EXPECT_EQ(press(command("="), 19), KeyDisposition::consume);
-    EXPECT_EQ(view.zoomLevel(), 2.9000000000000017);
-    press(command("="));
-    EXPECT_EQ(view.zoomLevel(), 3.0);
-    press(command("="), 5);
-    EXPECT_EQ(view.zoomLevel(), 3.0);
-    EXPECT_THAT(log.lines, IsEmpty());
-}
-
-TEST_F(ContentViewTest, ZoomOutStopsAtOneHalfInclusive) {
-    press(command("-"), 5);
-    EXPECT_EQ(view.zoomLevel(), 0.5000000000000001);
-    press(command("-"));
-    EXPECT_EQ(view.zoomLevel(), 0.5);
-    press(command("-"));
-    EXPECT_EQ(view.zoomLevel(), 0.5);
-}
-
-TEST_F(ContentViewTest, ActualSizeRestoresExactlyOne) {
-    press(command("="), 7);
-    EXPECT_EQ(press(command("0")), KeyDisposition::consume);
-    EXPECT_EQ(view.zoomLevel(), 1.0);
-}
-
-TEST_F(ContentViewTest, EveryZoomChangeReachesThePageWithoutReloading) {
-    press(command("="));
-    press(command("0"));
-    EXPECT_THAT(engine.view->zooms, ElementsAre(1.0, 1.1, 1.0));
-    EXPECT_EQ(engine.count("reload"), 0);
-}
-
-TEST_F(ContentViewTest, EachRefreshPressReloadsOnce) {
-    engine.view->shownUrl = "https://lab.pelunnalabs.com/";
-    engine.delegate->didCommitNavigation(*engine.view);
-    EXPECT_EQ(press(command("r")), KeyDisposition::consume);
-    EXPECT_TRUE(view.refreshTrigger());
-    press(command("r"));
-    EXPECT_FALSE(view.refreshTrigger());
-
-    EXPECT_EQ(engine.count("reload"), 2);
-    EXPECT_THAT(log.lines, ElementsAre("🔄 Refresh triggered", "🔄 Reloading from origin...",
-                                       "🔄 Refresh triggered", "🔄 Reloading from origin..."));
-}
-
-TEST_F(ContentViewTest, KeysThatMatchNoRuleArePassedOnUntouched) {
-    const KeyEvent unmatched[] = {
-        command("R"),                 // Shift changes the character: not the refresh key
-        command("q"),                 // the application's own accelerator
-        {false, false, "r"},          // no command modifier
-        {false, true, std::nullopt},  // no characters at all
-        {false, true, "=="},          // more than one character
-    };
-    for (const KeyEvent& event : unmatched) {
-        EXPECT_EQ(view.handleKeyDown(event), KeyDisposition::passOn);
+std::vector<KeyEvent> typed(const std::string& keys, int times = 1) {
+    std::vector<KeyEvent> events;
+    for (int i = 0; i < times; ++i) {
+        for (const char key : keys) {
+            events.push_back({false, true, std::string(1, key)});
+        }
     }
-    EXPECT_FALSE(view.refreshTrigger());
-    EXPECT_EQ(view.zoomLevel(), 1.0);
-    EXPECT_THAT(log.lines, IsEmpty());
+    return events;
 }
 
-TEST_F(ContentViewTest, EscapeIsLoggedAndPassedOnWhateverTheModifiers) {
-    EXPECT_EQ(view.handleKeyDown({true, false, std::nullopt}), KeyDisposition::passOn);
-    EXPECT_EQ(view.handleKeyDown({true, true, "r"}), KeyDisposition::passOn);
-    EXPECT_FALSE(view.refreshTrigger());
-    EXPECT_THAT(log.lines,
-                ElementsAre("🔴 ESCAPE KEY PRESSED IN SWIFT", "🔴 ESCAPE KEY PRESSED IN SWIFT"));
+TEST(KeyRules, ZoomStepsUnroundedWithinItsBoundsRefreshReloadsAndOtherKeysPassOn) {
+    // The keys pressed, what the last one is answered, the zoom, reloads and log lines after.
+    const auto consume = KeyDisposition::consume;
+    const auto passOn = KeyDisposition::passOn;
+    const std::tuple<std::vector<KeyEvent>, KeyDisposition, double, int, std::size_t> rows[] = {
+        {typed("=", 19), consume, 2.9000000000000017, 0, 0},
+        {typed("=", 20), consume, 3.0, 0, 0},
+        {typed("=", 21), consume, 3.0, 0, 0},
+        {typed("-", 5), consume, 0.5000000000000001, 0, 0},
+        {typed("-", 6), consume, 0.5, 0, 0},
+        {typed("-", 7), consume, 0.5, 0, 0},
+        {typed("=======0"), consume, 1.0, 0, 0},
+        {typed("rr"), consume, 1.0, 2, 4},
+        {typed("Rq"), passOn, 1.0, 0, 0},  // Shift makes "R"; Ctrl+Q is the application's
+        {{{false, false, "r"}, {false, true, std::nullopt}, {false, true, "=="}}, passOn, 1, 0, 0},
+        {{{true, false, std::nullopt}, {true, true, "r"}}, passOn, 1.0, 0, 2},
+    };
+    for (const auto& [keys, disposition, zoom, reloads, lines] : rows) {
+        Root root(MicrophoneStatus::authorized);
+        root.screen().continueToLabs();
+        root.engine.view->shownUrl = "https://lab.pelunnalabs.com/";
+        root.engine.delegate->didCommitNavigation(*root.engine.view);
+        KeyDisposition last{};
+        for (const KeyEvent& key : keys) {
+            last = root.view->handleKeyDown(key);
+        }
+        EXPECT_EQ(last, disposition);
+        EXPECT_EQ(root.view->zoomLevel(), zoom);
+        EXPECT_EQ(root.engine.view->zooms.back(), zoom);
+        EXPECT_EQ(root.engine.count("reload"), reloads);
+        EXPECT_EQ(root.services.log.lines.size(), lines);
+    }
 }
 
-TEST_F(ContentViewTest, AppearanceAsksForFullScreenAfter300msAndInstallsOneMonitor) {
+class FakeKeyMonitor final : public KeyMonitor {
+public:
+    void addLocalMonitorForKeyDown(std::function<KeyDisposition(const KeyEvent&)> h) override {
+        handlers.push_back(std::move(h));
+    }
+    std::vector<std::function<KeyDisposition(const KeyEvent&)>> handlers;
+};
+
+TEST(ContentView, EachAppearanceAsksForFullScreen300msLaterAndKeysAreMonitoredOnce) {
+    Root root(MicrophoneStatus::authorized);
     FakeKeyMonitor monitor;
-    view.onWebViewAppear(monitor);
-    EXPECT_THAT(log.lines, ElementsAre("🌐 WebView appeared, entering fullscreen..."));
-    ASSERT_EQ(monitor.handlers.size(), 1u);
-
-    queue.advance(0.299);
-    EXPECT_EQ(fullscreenRequests, 0);
-    queue.advance(0.001);
-    EXPECT_EQ(fullscreenRequests, 1);
-
-    // A second appearance asks again but must not apply every shortcut twice.
-    view.onWebViewAppear(monitor);
-    queue.advance(0.3);
-    EXPECT_EQ(fullscreenRequests, 2);
+    root.view->onWebViewAppear(monitor);
+    root.view->onWebViewAppear(monitor);
+    root.services.queue.advance(0.299);
+    EXPECT_EQ(root.fullscreenRequests, 0);
+    root.services.queue.advance(0.001);
+    EXPECT_EQ(root.fullscreenRequests, 2);
     EXPECT_EQ(monitor.handlers.size(), 1u);
-    EXPECT_EQ(monitor.handlers[0](command("=")), KeyDisposition::consume);
-    EXPECT_EQ(view.zoomLevel(), 1.1);
 }
 
-TEST(ContentViewWithoutAction, AppearanceWithoutAnActionDoesNothingLater) {
-    FakeServices services;
-    FakeQueue& queue = services.queue;
-    FakeKeyMonitor monitor;
-    ContentView view{
-        {queue, services.log, services.microphone, services.workspace, services.alerts},
-        FakeServices::service(),
-        nullptr};
-    view.onWebViewAppear(monitor);
-    queue.advance(1);
-    EXPECT_EQ(queue.pendingCount(), 0u);
-    EXPECT_EQ(services.log.lines.size(), 1u);
+// Every launch shows the permission screen; only a granted request continues by itself, one
+// second after the answer, and the section shows what the desktop says after it.
+TEST(PermissionGate, TheSectionFollowsTheStatusAndOnlyAGrantContinuesByItself) {
+    using enum MicrophoneStatus;
+    // The status at launch, the learner's answer, the status after it, the section, continued.
+    const std::tuple<MicrophoneStatus, std::optional<bool>, MicrophoneStatus, PermissionSection,
+                     int>
+        rows[] = {
+            {notDetermined, std::nullopt, notDetermined, PermissionSection::undecided, 0},
+            {authorized, std::nullopt, authorized, PermissionSection::granted, 0},
+            {restricted, std::nullopt, restricted, PermissionSection::refused, 0},
+            {denied, std::nullopt, denied, PermissionSection::refused, 0},
+            {notDetermined, true, authorized, PermissionSection::granted, 1},
+            {notDetermined, false, denied, PermissionSection::refused, 0},
+            {notDetermined, true, restricted, PermissionSection::refused, 1},  // a policy won
+        };
+    for (const auto& [atLaunch, answer, afterAnswer, section, continued] : rows) {
+        Root root(atLaunch);
+        if (answer) {
+            root.screen().grantMicrophoneAccess();
+            root.services.microphone.status = afterAnswer;
+            root.services.microphone.requests.at(0)(*answer);
+        }
+        root.services.queue.advance(0.99);
+        EXPECT_EQ(root.screen().section(), section);
+        EXPECT_EQ(root.host.webContents, 0);
+        root.services.queue.advance(0.01);
+        EXPECT_EQ(root.host.webContents, continued);
+        root.screen().continueToLabs();
+        root.services.queue.advance(1);
+        EXPECT_EQ(root.host.webContents, 1);
+        EXPECT_EQ(root.engine.count("make view"), 1);
+    }
 }
 
 }  // namespace

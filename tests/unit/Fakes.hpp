@@ -11,11 +11,9 @@
 #include "ports/Alerts.hpp"
 #include "ports/ContentHost.hpp"
 #include "ports/Engine.hpp"
-#include "ports/KeyEvent.hpp"
 #include "ports/Log.hpp"
 #include "ports/MainQueue.hpp"
 #include "ports/MicrophoneAuthorization.hpp"
-#include "ports/WebsiteDataStore.hpp"
 #include "ports/Window.hpp"
 #include "ports/WindowSystem.hpp"
 #include "ports/Workspace.hpp"
@@ -28,40 +26,24 @@ class FakeQueue final : public MainQueue {
 public:
     void async(std::function<void()> block) override { asyncAfter(0, std::move(block)); }
     void asyncAfter(double seconds, std::function<void()> block) override {
-        pending_.push_back({now_ + seconds, sequence_++, std::move(block)});
+        pending_.emplace(std::pair(now_ + seconds, sequence_++), std::move(block));
     }
-
-    // Runs, in time order, every block due up to now + seconds, including blocks they schedule.
+    // Runs, in time order, every block due by now + seconds, including blocks they schedule.
     void advance(double seconds) {
         const double until = now_ + seconds;
-        while (true) {
-            auto next = std::min_element(
-                pending_.begin(), pending_.end(), [](const auto& a, const auto& b) {
-                    return a.due != b.due ? a.due < b.due : a.sequence < b.sequence;
-                });
-            if (next == pending_.end() || next->due > until + 1e-9) {
-                break;
-            }
-            now_ = std::max(now_, next->due);
-            auto block = std::move(next->block);
-            pending_.erase(next);
-            block();
+        while (!pending_.empty() && pending_.begin()->first.first <= until + 1e-9) {
+            auto due = pending_.extract(pending_.begin());
+            now_ = std::max(now_, due.key().first);
+            due.mapped()();
         }
         now_ = until;
     }
-
     [[nodiscard]] double now() const override { return now_; }
-    [[nodiscard]] std::size_t pendingCount() const { return pending_.size(); }
 
 private:
-    struct Pending {
-        double due;
-        unsigned sequence;
-        std::function<void()> block;
-    };
     double now_ = 0;
     unsigned sequence_ = 0;
-    std::vector<Pending> pending_;
+    std::map<std::pair<double, unsigned>, std::function<void()>> pending_;
 };
 
 class RecordingLog final : public Log {
@@ -70,76 +52,44 @@ public:
     std::vector<std::string> lines;
 };
 
+// A window whose full-screen bit changes only when the test says a transition completed.
 class FakeWindow final : public Window {
 public:
-    explicit FakeWindow(std::uint64_t mask) : mask_(mask) {}
-
-    [[nodiscard]] std::uint64_t styleMask() const override { return mask_; }
-    void setStyleMask(std::uint64_t mask) override { mask_ = mask; }
+    [[nodiscard]] std::uint64_t styleMask() const override { return mask; }
+    void setStyleMask(std::uint64_t value) override { mask = value; }
     void toggleFullScreen() override { ++toggles; }
-    void setContentView(RootView& root) override { contentView = &root; }
-    void setDelegate(WindowDelegate* value) override { delegate = value; }
-    void makeKeyAndOrderFront() override { ++orderedFront; }
-
-    // What the platform does when a transition completes.
-    void becomeFullScreen(bool fullScreen) {
-        mask_ = fullScreen ? mask_ | StyleMask::fullScreen : mask_ & ~StyleMask::fullScreen;
+    void setContentView(RootView& /*root*/) override {}
+    void setDelegate(WindowDelegate* /*delegate*/) override {}
+    void makeKeyAndOrderFront() override {}
+    void becomeFullScreen(bool on) {
+        mask = on ? mask | StyleMask::fullScreen : mask & ~StyleMask::fullScreen;
     }
 
+    std::uint64_t mask = 0;
     int toggles = 0;
-    int orderedFront = 0;
-    RootView* contentView = nullptr;
-    WindowDelegate* delegate = nullptr;
-
-private:
-    std::uint64_t mask_;
 };
 
 class FakeWindowSystem final : public WindowSystem {
 public:
-    [[nodiscard]] std::optional<Rect> mainScreenFrame() const override { return screen; }
-    std::shared_ptr<Window> createWindow(const WindowSettings& value) override {
-        settings = value;
-        window = std::make_shared<FakeWindow>(value.styleMask);
+    [[nodiscard]] std::optional<Rect> mainScreenFrame() const override { return std::nullopt; }
+    std::shared_ptr<Window> createWindow(const WindowSettings& settings) override {
+        window->mask = settings.styleMask;
         return window;
     }
-    void setMainMenu(const std::vector<MenuItem>& items) override {
-        menu = items;
-        menuInstalledBeforeWindow = !window;
-    }
-
-    std::optional<Rect> screen;
-    std::optional<WindowSettings> settings;
-    std::shared_ptr<FakeWindow> window;
-    std::vector<MenuItem> menu;
-    bool menuInstalledBeforeWindow = false;
+    void setMainMenu(const std::vector<MenuItem>& /*items*/) override {}
+    std::shared_ptr<FakeWindow> window = std::make_shared<FakeWindow>();
 };
 
-// Keeps every platform call in one journal so that tests can check their order.
+// Every engine call in one journal, so that tests can check their order.
 using Journal = std::vector<std::string>;
-
-class FakeDataStore final : public WebsiteDataStore {
-public:
-    explicit FakeDataStore(Journal& journal) : journal_(journal) {}
-    void removeData(WebsiteDataTypes types, std::function<void()> completion) override {
-        journal_.push_back(types == WebsiteDataTypes::all ? "remove all" : "remove caches");
-        completions.push_back(std::move(completion));
-    }
-    std::vector<std::function<void()>> completions;
-
-private:
-    Journal& journal_;
-};
 
 class FakeEngineView final : public EngineView {
 public:
     explicit FakeEngineView(Journal& journal) : journal_(journal) {}
-    void loadRequest(const std::string& url, std::optional<double> timeoutSeconds,
+    void loadRequest(const std::string& url, std::optional<double> timeout,
                      CachePolicy cachePolicy) override {
         journal_.push_back(
-            "load " + url +
-            (timeoutSeconds ? " " + std::to_string(static_cast<int>(*timeoutSeconds))
-                            : std::string()) +
+            "load " + url + (timeout ? " " + std::to_string(static_cast<int>(*timeout)) : "") +
             (cachePolicy == CachePolicy::reloadIgnoringCacheData ? " ignoring cache" : ""));
     }
     void setPageZoom(double zoom) override { zooms.push_back(zoom); }
@@ -150,29 +100,29 @@ public:
     [[nodiscard]] std::optional<std::string> currentUrl() const override { return shownUrl; }
     std::unique_ptr<EngineView> makePopup() override {
         journal_.push_back("make popup");
-        auto popup = std::make_unique<FakeEngineView>(journal_);
-        popups.push_back(popup.get());
-        return popup;
+        return std::make_unique<FakeEngineView>(journal_);
     }
 
     std::vector<double> zooms;
     std::optional<std::string> shownUrl;
     std::optional<std::string> notice;
     bool responsive = true;
-    std::vector<FakeEngineView*> popups;
 
 private:
     Journal& journal_;
 };
 
-class FakeEngine final : public Engine {
+// The engine, which is also the data store its views share.
+class FakeEngine final : public Engine, public WebsiteDataStore {
 public:
-    FakeEngine() : store(journal) {}
-    WebsiteDataStore& dataStore() override { return store; }
-    std::unique_ptr<EngineView> makeView(const EngineConfiguration& value,
+    WebsiteDataStore& dataStore() override { return *this; }
+    void removeData(WebsiteDataTypes types, std::function<void()> completion) override {
+        journal.push_back(types == WebsiteDataTypes::all ? "remove all" : "remove caches");
+        removals.push_back(std::move(completion));
+    }
+    std::unique_ptr<EngineView> makeView(const EngineConfiguration& /*configuration*/,
                                          EngineViewDelegate& viewDelegate) override {
         journal.push_back("make view");
-        configuration = value;
         delegate = &viewDelegate;
         auto made = std::make_unique<FakeEngineView>(journal);
         view = made.get();
@@ -183,8 +133,7 @@ public:
     }
 
     Journal journal;
-    FakeDataStore store;
-    std::optional<EngineConfiguration> configuration;
+    std::vector<std::function<void()>> removals;
     EngineViewDelegate* delegate = nullptr;
     FakeEngineView* view = nullptr;
 };
@@ -206,10 +155,7 @@ public:
 // The desktop's microphone decision, with its requests answered when the test says so.
 class FakeMicrophone final : public MicrophoneAuthorization {
 public:
-    [[nodiscard]] MicrophoneStatus authorizationStatus() const override {
-        ++statusReads;
-        return status;
-    }
+    [[nodiscard]] MicrophoneStatus authorizationStatus() const override { return status; }
     void requestAccess(std::function<void(bool granted)> completion) override {
         requests.push_back(std::move(completion));
     }
@@ -218,9 +164,7 @@ public:
         status = granted ? MicrophoneStatus::authorized : MicrophoneStatus::denied;
         requests.at(index)(granted);
     }
-
     MicrophoneStatus status = MicrophoneStatus::notDetermined;
-    mutable int statusReads = 0;
     std::vector<std::function<void(bool)>> requests;
 };
 
@@ -232,14 +176,9 @@ public:
 
 class FakeContentHost final : public ContentHost {
 public:
-    void showPermissionScreen(PermissionScreen& view) override {
-        screen = &view;
-        ++permissionScreens;
-    }
+    void showPermissionScreen(PermissionScreen& view) override { screen = &view; }
     void showWebContent() override { ++webContents; }
-
     PermissionScreen* screen = nullptr;
-    int permissionScreens = 0;
     int webContents = 0;
 };
 
@@ -256,15 +195,6 @@ struct FakeServices {
     FakeAlerts alerts;
     FakeMicrophone microphone;
     FakeWorkspace workspace;
-};
-
-class FakeKeyMonitor final : public KeyMonitor {
-public:
-    void addLocalMonitorForKeyDown(
-        std::function<KeyDisposition(const KeyEvent&)> handler) override {
-        handlers.push_back(std::move(handler));
-    }
-    std::vector<std::function<KeyDisposition(const KeyEvent&)>> handlers;
 };
 
 }  // namespace pelunna::test

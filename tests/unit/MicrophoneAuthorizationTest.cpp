@@ -8,110 +8,74 @@
 namespace pelunna::test {
 namespace {
 
-using microphone::DesktopMicrophoneAuthorization;
 using testing::ElementsAre;
 using testing::IsEmpty;
 
-class MemoryStore final : public DecisionStore {
-public:
-    [[nodiscard]] std::optional<bool> decision() const override { return stored; }
-    void store(bool allowed) override { stored = allowed; }
-    std::optional<bool> stored;
-};
-
-class Policy final : public microphone::AdministratorPolicy, public PrivacySwitch {
-public:
+// The desktop around the authorization: its stored decision, policy file and privacy switch.
+struct Desk final : microphone::AdministratorPolicy, PrivacySwitch, DecisionStore {
     [[nodiscard]] bool restricts() const override { return restricted; }
     [[nodiscard]] bool microphoneDisabledByDesktop() const override { return switchedOff; }
-    bool restricted = false;
-    bool switchedOff = false;
-};
-
-constexpr int dontAllow = AlertResponse::firstButton;
-constexpr int allow = AlertResponse::firstButton + 1;
-
-class MicrophoneAuthorizationTest : public testing::Test {
-protected:
-    std::function<void(bool)> record() {
-        return [this](bool granted) { answers.push_back(granted); };
+    [[nodiscard]] std::optional<bool> decision() const override { return stored; }
+    void store(bool allowed) override { stored = allowed; }
+    void request() {
+        microphone.requestAccess([this](bool granted) { answers.push_back(granted); });
     }
 
-    MemoryStore store;
-    Policy policy;
+    bool restricted = false;
+    bool switchedOff = false;
+    std::optional<bool> stored;
     FakeAlerts alerts;
     FakeQueue queue;
-    DesktopMicrophoneAuthorization microphone{store, policy, policy, alerts, queue};
+    microphone::DesktopMicrophoneAuthorization microphone{*this, *this, *this, alerts, queue};
     std::vector<bool> answers;
 };
 
-TEST_F(MicrophoneAuthorizationTest, StatusFollowsPolicySwitchAndStoredDecision) {
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::notDetermined);
-    store.stored = true;
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::authorized);
-    store.stored = false;
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::denied);
-
-    store.stored = true;
-    policy.switchedOff = true;
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::denied);
-    policy.restricted = true;
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::restricted);
+// The administrator's policy outweighs the desktop's switch, which outweighs the stored answer;
+// a decided request is answered later, as a prompt would be, without one.
+TEST(MicrophoneAuthorization, PolicyThenSwitchThenStoredAnswer) {
+    using enum MicrophoneStatus;
+    const std::tuple<bool, bool, std::optional<bool>, MicrophoneStatus> rows[] = {
+        {false, false, std::nullopt, notDetermined},
+        {false, false, true, authorized},
+        {false, false, false, denied},
+        {false, true, true, denied},
+        {true, true, true, restricted},
+        {true, false, std::nullopt, restricted},
+    };
+    for (const auto& [restricted, switchedOff, stored, status] : rows) {
+        Desk desk;
+        desk.restricted = restricted;
+        desk.switchedOff = switchedOff;
+        desk.stored = stored;
+        EXPECT_EQ(desk.microphone.authorizationStatus(), status);
+        desk.request();
+        EXPECT_THAT(desk.answers, IsEmpty());
+        desk.queue.advance(0);
+        EXPECT_EQ(desk.alerts.shown.size(), status == notDetermined ? 1u : 0u);
+        if (status != notDetermined) {
+            EXPECT_THAT(desk.answers, ElementsAre(status == authorized));
+            EXPECT_EQ(desk.stored, stored);
+        }
+    }
 }
 
-TEST_F(MicrophoneAuthorizationTest, AnUndecidedRequestPromptsAndStoresTheAnswer) {
-    microphone.requestAccess(record());
-
-    ASSERT_EQ(alerts.shown.size(), 1u);
-    const AlertSpec& prompt = alerts.shown[0];
-    EXPECT_EQ(prompt.messageText, "“Pelunna Labs” would like to access the microphone.");
-    EXPECT_EQ(prompt.informativeText,
-              "Pelunna Tamil Labs uses the microphone for pronunciation checking and speaking "
-              "activities.");
-    EXPECT_THAT(prompt.buttons, ElementsAre("Don't Allow", "Allow"));
-    EXPECT_EQ(prompt.buttons.at(prompt.defaultButton), "Allow");  // Return allows
-    EXPECT_THAT(answers, IsEmpty());
-
-    alerts.answer(0, allow);
-    EXPECT_THAT(answers, ElementsAre(true));
-    EXPECT_EQ(store.stored, true);
-    EXPECT_EQ(microphone.authorizationStatus(), MicrophoneStatus::authorized);
-}
-
-TEST_F(MicrophoneAuthorizationTest, RefusingOrClosingThePromptStoresNo) {
-    microphone.requestAccess(record());
-    alerts.answer(0, dontAllow);
-    store.stored.reset();
-    microphone.requestAccess(record());
-    alerts.answer(1, -4);  // Escape or the window manager closed it
-    EXPECT_THAT(answers, ElementsAre(false, false));
-    EXPECT_EQ(store.stored, false);
-}
-
-TEST_F(MicrophoneAuthorizationTest, RequestsWhileThePromptIsOpenShareIt) {
-    microphone.requestAccess(record());
-    microphone.requestAccess(record());
-    EXPECT_EQ(alerts.shown.size(), 1u);
-    alerts.answer(0, allow);
-    EXPECT_THAT(answers, ElementsAre(true, true));
-
-    // A later request finds the decision and asks nobody.
-    microphone.requestAccess(record());
-    EXPECT_EQ(alerts.shown.size(), 1u);
-}
-
-TEST_F(MicrophoneAuthorizationTest, ADecidedRequestIsAnsweredLaterWithoutAPrompt) {
-    store.stored = true;
-    microphone.requestAccess(record());
-    EXPECT_THAT(answers, IsEmpty());
-    queue.advance(0);
-    EXPECT_THAT(answers, ElementsAre(true));
-
-    policy.restricted = true;
-    microphone.requestAccess(record());
-    queue.advance(0);
-    EXPECT_THAT(answers, ElementsAre(true, false));
-    EXPECT_THAT(alerts.shown, IsEmpty());
-    EXPECT_EQ(store.stored, true);
+// Requests made while the prompt is open share it; each is answered once; only Allow grants.
+TEST(MicrophoneAuthorization, OnePromptAnswersEveryWaitingRequestOnceAndIsStored) {
+    const int dontAllow = AlertResponse::firstButton;
+    // Allow, Don't Allow, and closed by Escape or by the desktop.
+    const std::pair<int, bool> rows[] = {{dontAllow + 1, true}, {dontAllow, false}, {-4, false}};
+    for (const auto& [code, granted] : rows) {
+        Desk desk;
+        desk.request();
+        desk.request();
+        ASSERT_EQ(desk.alerts.shown.size(), 1u);
+        desk.alerts.answer(0, code);
+        EXPECT_EQ(desk.stored, granted);
+        desk.stored.reset();
+        desk.request();
+        desk.alerts.answer(1, code);
+        EXPECT_EQ(desk.answers, std::vector<bool>(3, granted));
+    }
 }
 
 }  // namespace
