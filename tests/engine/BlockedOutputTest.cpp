@@ -1,10 +1,8 @@
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
-#include "NavigationFixture.hpp"
+#include "EngineFixture.hpp"
 
 namespace pelunna::test {
 namespace {
@@ -17,19 +15,17 @@ bool anyFileHolds(const std::string& text) {
     std::error_code error;
     for (fs::recursive_directory_iterator files(root, error), end; !error && files != end;
          files.increment(error)) {
-        if (!files->is_regular_file(error)) {
-            continue;
-        }
-        std::ifstream file(files->path(), std::ios::binary);
-        const std::string content{std::istreambuf_iterator<char>(file), {}};
-        if (content.find(text) != std::string::npos) {
-            return true;
+        if (files->is_regular_file(error)) {
+            std::ifstream file(files->path(), std::ios::binary);
+            if (std::string{std::istreambuf_iterator<char>(file), {}}.find(text) != text.npos) {
+                return true;
+            }
         }
     }
     return false;
 }
 
-using BlockedOutputTest = NavigationFixture;
+using BlockedOutputTest = EngineFixture;
 
 // A download link and the page's print() reach neither the disk nor the screen.
 TEST_F(BlockedOutputTest, DownloadLinksAndPrintingAreRefusedWithTheirLines) {
@@ -47,7 +43,7 @@ TEST_F(BlockedOutputTest, DownloadLinksAndPrintingAreRefusedWithTheirLines) {
     EXPECT_EQ(call("print(); return location.pathname;"), R"("/")");
     EXPECT_TRUE(waitForLine("❌ Blocking print"));
 
-    EXPECT_TRUE(stillShows(url("/")));
+    EXPECT_EQ(shown(), kept(url("/")));
     EXPECT_EQ(g_list_model_get_n_items(gtk_window_get_toplevels()), windows);
     EXPECT_FALSE(anyFileHolds(token));
 }

@@ -30,7 +30,7 @@ TEST_F(CpuDrawingTest, VideoCanvasAndAnimationsWork) {
     server_.route("/clip.webm", [clip = encodedClip()](const ServedRequest&) {
         return Response{200, "video/webm", clip, {}};
     });
-    server_.page("/", R"(<!doctype html><style>@keyframes grow { to { width: 20px } }</style>
+    server_.page("/", R"(<style>@keyframes grow { to { width: 20px } }</style>
         <script>console.log("ready")</script>)");
     open(url("/"));
 

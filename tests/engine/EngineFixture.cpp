@@ -1,9 +1,49 @@
 #include "EngineFixture.hpp"
 
 #include <algorithm>
-#include <iterator>
+#include <cstring>
+#include <filesystem>
 
 namespace pelunna::test {
+namespace {
+
+// Set as the view enters the window, before it loads anything.
+void enableMockCapture(GtkOverlay* overlay, GParamSpec*, gpointer) {
+    GtkWidget* child = gtk_overlay_get_child(overlay);
+    if (child == nullptr) {
+        return;
+    }
+    WebKitSettings* settings = webkit_web_view_get_settings(WEBKIT_WEB_VIEW(child));
+    webkit_settings_set_enable_mock_capture_devices(settings, TRUE);
+    // The test server speaks plain HTTP, where the engine hides capture by default.
+    WebKitFeatureList* features = webkit_settings_get_all_features();
+    for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
+        WebKitFeature* feature = webkit_feature_list_get(features, i);
+        if (std::strcmp(webkit_feature_get_identifier(feature),
+                        "MediaCaptureRequiresSecureConnection") == 0) {
+            webkit_settings_set_feature_enabled(settings, feature, FALSE);
+        }
+    }
+    webkit_feature_list_unref(features);
+}
+
+}  // namespace
+
+SignalCount::SignalCount(const char* signal)
+    : viewClass_(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW)),
+      signal_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
+      hook_(g_signal_add_emission_hook(
+          signal_, 0,
+          [](GSignalInvocationHint*, guint, const GValue*, gpointer self) -> gboolean {
+              ++static_cast<SignalCount*>(self)->value;
+              return TRUE;
+          },
+          this, nullptr)) {}
+
+SignalCount::~SignalCount() {
+    g_signal_remove_emission_hook(signal_, hook_);
+    g_type_class_unref(viewClass_);
+}
 
 std::string consoleLine(std::string_view body) {
     return "📱 WebView Console: " + std::string(body);
@@ -15,10 +55,10 @@ EngineFixture::EngineFixture() {
     webkit_network_session_set_proxy_settings(session_.networkSession(),
                                               WEBKIT_NETWORK_PROXY_MODE_CUSTOM, proxy);
     webkit_network_proxy_settings_free(proxy);
-
     window_ = GTK_WINDOW(gtk_window_new());
     gtk_window_set_default_size(window_, 800, 600);
     overlay_ = GTK_OVERLAY(gtk_overlay_new());
+    g_signal_connect(overlay_, "notify::child", G_CALLBACK(enableMockCapture), nullptr);
     gtk_window_set_child(window_, GTK_WIDGET(overlay_));
     gtk_window_present(window_);
     engine_ = std::make_unique<adapters::WebKitEngine>(session_, overlay_);
@@ -36,75 +76,73 @@ void EngineFixture::open(const std::string& pageUrl) {
     const int readyBefore = count(ready);
     webView_.reset();
     webView_ = std::make_unique<web::WebView>(
-        *engine_, web::WebServices{log_, *alerts_, *microphone_, queue_},
+        *engine_, web::WebServices{log_, alerts_, microphone_, queue_},
         web::ServiceConfig{"pelunnalabs.com", pageUrl, "PelunnaLabs/1.0"});
     // The root view updates the web view right after making it.
     webView_->update(1.0, false);
     EXPECT_TRUE(waitForLine(ready, readyBefore + 1)) << pageUrl << " did not get ready";
 }
 
-WebKitWebView* EngineFixture::webKitView() const {
-    return WEBKIT_WEB_VIEW(gtk_overlay_get_child(overlay_));
+void EngineFixture::load(const std::string& pageUrl) {
+    open(pageUrl);
+    ASSERT_TRUE(waitForLine("✅ Page loaded successfully: " + pageUrl)) << pageUrl;
+    ASSERT_EQ(call("return window.lessonState = 'kept';"), R"("kept")");
 }
 
-bool EngineFixture::waitForLine(const std::string& line, int occurrence) {
-    return runUntil([&] { return count(line) >= occurrence; });
-}
-
-int EngineFixture::count(const std::string& line) const {
-    return static_cast<int>(std::count(log_.lines.begin(), log_.lines.end(), line));
-}
-
-std::vector<std::string> EngineFixture::consoleLines(std::string_view bodyPrefix) const {
-    const std::string prefix = consoleLine(bodyPrefix);
+std::vector<std::string> EngineFixture::linesSince(std::size_t from, bool console) const {
     std::vector<std::string> lines;
-    std::copy_if(log_.lines.begin(), log_.lines.end(), std::back_inserter(lines),
-                 [&](const std::string& line) { return line.starts_with(prefix); });
+    std::copy_if(log_.lines.begin() + static_cast<std::ptrdiff_t>(from), log_.lines.end(),
+                 std::back_inserter(lines), [console](const std::string& line) {
+                     return line.starts_with(consoleLine("")) == console &&
+                            line != "🧹 Cache cleared";
+                 });
     return lines;
 }
 
-std::vector<std::string> EngineFixture::consoleLinesBetween(const std::string& from,
-                                                            const std::string& to) const {
-    const std::vector<std::string> lines = consoleLines();
-    const auto begin = std::find(lines.begin(), lines.end(), from);
-    if (begin == lines.end()) {
-        return {};
-    }
-    return {begin + 1, std::find(begin + 1, lines.end(), to)};
-}
-
-std::string EngineFixture::callIn(WebKitWebView* view, const std::string& functionBody) {
-    struct Outcome {
-        bool done = false;
-        std::string result;
-    };
-    // The engine may answer after the wait gave up, so the outcome outlives this call.
-    auto outcome = std::make_shared<Outcome>();
+std::string EngineFixture::call(const std::string& functionBody, WebKitWebView* view) {
+    // The engine may answer after the wait gave up, so the answer outlives this call.
+    auto* answer = new std::shared_ptr<std::string>(std::make_shared<std::string>());
+    const std::shared_ptr<std::string> result = *answer;
     webkit_web_view_call_async_javascript_function(
-        view, functionBody.c_str(), -1, nullptr, nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* result, gpointer data) {
-            const std::unique_ptr<std::shared_ptr<Outcome>> owner(
-                static_cast<std::shared_ptr<Outcome>*>(data));
-            Outcome& out = **owner;
+        view != nullptr ? view : webKitView(), functionBody.c_str(), -1, nullptr, nullptr, nullptr,
+        nullptr,
+        [](GObject* source, GAsyncResult* async, gpointer data) {
+            const std::unique_ptr<std::shared_ptr<std::string>> out(
+                static_cast<std::shared_ptr<std::string>*>(data));
             GError* error = nullptr;
             JSCValue* value = webkit_web_view_call_async_javascript_function_finish(
-                WEBKIT_WEB_VIEW(source), result, &error);
-            if (value == nullptr) {
-                out.result = std::string("error: ") + error->message;
-                g_error_free(error);
-            } else {
-                char* json = jsc_value_to_json(value, 0);
-                out.result = json != nullptr ? json : "undefined";
-                g_free(json);
-                g_object_unref(value);
-            }
-            out.done = true;
+                WEBKIT_WEB_VIEW(source), async, &error);
+            char* json = value != nullptr ? jsc_value_to_json(value, 0) : nullptr;
+            **out = error != nullptr ? std::string("error: ") + error->message
+                                     : (json != nullptr ? json : "undefined");
+            g_free(json);
+            g_clear_object(&value);
+            g_clear_error(&error);
         },
-        new std::shared_ptr<Outcome>(outcome));
-    if (!runUntil([&] { return outcome->done; })) {
-        return "error: no answer";
-    }
-    return outcome->result;
+        answer);
+    return runUntil([&] { return !result->empty(); }) ? *result : "error: no answer";
 }
 
 }  // namespace pelunna::test
+
+// Each run gets a fresh home and XDG folders, so that no test sees another's data or the
+// user's, and a test can tell what the engine wrote.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    // Test discovery runs without a display.
+    if (GTEST_FLAG_GET(list_tests)) {
+        return RUN_ALL_TESTS();
+    }
+    char* made = g_dir_make_tmp("pelunna-engine-XXXXXX", nullptr);
+    const std::filesystem::path root = made;
+    g_free(made);
+    for (const char* name : {"HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
+        std::filesystem::create_directory(root / name);
+        g_setenv(name, (root / name).c_str(), TRUE);
+    }
+    g_set_prgname("pelunna-labs");
+    gtk_init();
+    const int status = RUN_ALL_TESTS();
+    std::filesystem::remove_all(root);
+    return status;
+}

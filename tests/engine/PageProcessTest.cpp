@@ -1,61 +1,49 @@
-#include <gtest/gtest.h>
-
+#include <cctype>
 #include <csignal>
-#include <cstdlib>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "NavigationFixture.hpp"
+#include "EngineFixture.hpp"
 
 namespace pelunna::test {
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string crashedLine = "❌ Web content process terminated: crashed";
 const std::string readyLine = consoleLine(R"(["ready"])");
 
-// The engine's page processes this test started, found through the process tree as an
-// administrator would find them.
-std::vector<int> pageProcesses() {
-    std::vector<int> tree = {getpid()};
-    std::vector<int> pages;
-    for (std::size_t i = 0; i < tree.size(); ++i) {
-        std::error_code error;
-        for (const auto& entry : fs::directory_iterator("/proc", error)) {
-            const std::string name = entry.path().filename();
-            if (name.find_first_not_of("0123456789") != std::string::npos) {
-                continue;
-            }
-            std::ifstream stat(entry.path() / "stat");
-            const std::string text((std::istreambuf_iterator<char>(stat)), {});
-            const auto close = text.rfind(')');
-            char state = 0;
-            int parent = 0;
-            if (close == std::string::npos ||
-                std::sscanf(text.c_str() + close + 1, " %c %d", &state, &parent) != 2 ||
-                parent != tree[i]) {
-                continue;
-            }
-            tree.push_back(std::atoi(name.c_str()));
-            std::string command;
-            std::getline(std::ifstream(entry.path() / "comm"), command);
-            if (command.starts_with("WebKitWebProces") && state != 'Z') {
-                pages.push_back(tree.back());
-            }
+// Kills the engine's page processes under this test's process, found through the process tree
+// as an administrator would find them; whether there were any.
+bool killPageProcesses() {
+    std::map<int, std::vector<std::pair<int, std::string>>> children;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        if (!std::isdigit(entry.path().filename().c_str()[0])) {
+            continue;
+        }
+        std::ifstream file(entry.path() / "stat");
+        const std::string stat{std::istreambuf_iterator<char>(file), {}};
+        const auto open = stat.find('(');
+        const auto close = stat.rfind(')');
+        int parent = 0;
+        char state = 0;
+        if (open != stat.npos && close != stat.npos &&
+            std::sscanf(stat.c_str() + close + 1, " %c %d", &state, &parent) == 2 && state != 'Z') {
+            children[parent].emplace_back(std::stoi(stat), stat.substr(open + 1, close - open - 1));
         }
     }
-    return pages;
-}
-
-bool killPageProcesses() {
-    const std::vector<int> pages = pageProcesses();
-    for (const int pid : pages) {
-        kill(pid, SIGKILL);
+    bool killed = false;
+    std::vector<int> tree{getpid()};
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+        for (const auto& [pid, name] : children[tree[i]]) {
+            tree.push_back(pid);
+            killed = (name.starts_with("WebKitWebProces") && kill(pid, SIGKILL) == 0) || killed;
+        }
     }
-    return !pages.empty();
+    return killed;
 }
 
 GtkWidget* visibleNotice(GtkOverlay* overlay) {
@@ -68,14 +56,14 @@ GtkWidget* visibleNotice(GtkOverlay* overlay) {
     return nullptr;
 }
 
-using PageProcessTest = NavigationFixture;
+using PageProcessTest = EngineFixture;
 
 TEST_F(PageProcessTest, AKilledPageComesBackThriceThenWaitsForCtrlR) {
-    server_.page("/", R"(<!doctype html><script>console.log("ready")</script>)");
+    server_.page("/", readyPage);
     load(url("/"));
     for (int death = 1; death <= 3; ++death) {
         ASSERT_TRUE(killPageProcesses()) << "no page process to kill";
-        ASSERT_TRUE(waitForLine(crashedLine, death));
+        ASSERT_TRUE(waitForLine("❌ Web content process terminated: crashed", death));
         ASSERT_TRUE(waitForLine(readyLine, death + 1)) << "the page did not come back " << death;
     }
     ASSERT_TRUE(killPageProcesses());
@@ -94,14 +82,12 @@ TEST_F(PageProcessTest, AKilledPageComesBackThriceThenWaitsForCtrlR) {
 TEST_F(PageProcessTest, CtrlRBringsBackAPageThatNeverYields) {
     // Only the first copy spins.
     server_.route("/", [this](const ServedRequest&) {
-        const bool first = server_.hits("/") == 1;
-        return Response{
-            200,
-            "text/html; charset=utf-8",
-            std::string(R"(<!doctype html><script>console.log("ready");)") +
-                (first ? "setTimeout(() => { console.log('spinning'); for (;;) {} }, 200);" : "") +
-                "</script>",
-            {}};
+        return Response{200,
+                        "text/html",
+                        server_.hits("/") > 1 ? readyPage : R"(<script>
+            console.log("ready");
+            setTimeout(() => { console.log("spinning"); for (;;) {} }, 200);</script>)",
+                        {}};
     });
     open(url("/"));
     ASSERT_TRUE(waitForLine(consoleLine(R"(["spinning"])")));
