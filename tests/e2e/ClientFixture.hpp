@@ -1,13 +1,12 @@
 #pragma once
 
-#include <gio/gio.h>
 #include <gtest/gtest.h>
+#include <sys/types.h>
 
-#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,53 +14,31 @@
 
 namespace pelunna::e2e {
 
-// Generous for a loaded two-core machine: every wait ends as soon as its condition holds.
-inline constexpr double deadlineSeconds = 10.0;
+inline constexpr const char* clientClass = "^pelunna-labs$";
+inline constexpr const char* appearedLine = "🌐 WebView appeared, entering fullscreen...";
+inline constexpr const char* fullScreenLine = "✅ windowDidEnterFullScreen";
+inline constexpr const char* clearedLine = "✅ All website data cleared on quit";
+inline constexpr const char* loadedLine = "✅ Page loaded successfully: ";
+inline constexpr const char* failedLine = "❌ Provisional navigation failed: ";
 
-inline constexpr const char* webViewAppearedLine = "🌐 WebView appeared, entering fullscreen...";
-inline constexpr const char* enterFullscreenLine = "✅ windowDidEnterFullScreen";
-inline constexpr const char* clearedOnQuitLine = "✅ All website data cleared on quit";
-inline constexpr const char* consolePrefix = "📱 WebView Console: ";
+// The line a page's console.log(...) of these JSON arguments becomes.
+inline std::string console(const std::string& json) {
+    return "📱 WebView Console: " + json;
+}
 
-struct ToolResult {
-    bool finished = false;
-    int exitStatus = -1;
+// A desktop tool that has finished.
+struct Tool {
+    int status = -1;  // -1 when it could not run or was killed
     std::string out;
     std::string err;
+
+    [[nodiscard]] ::testing::AssertionResult ok() const {
+        return status == 0 ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << err;
+    }
 };
 
-struct Geometry {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-};
-
-enum class Match { exact, prefix };
-
-// The learner's microphone decision as the desktop's permission store holds it.
-enum class MicrophoneDecision { undecided, granted, refused };
-std::ostream& operator<<(std::ostream& out, MicrophoneDecision decision);
-
-struct Colour {
-    std::uint8_t red = 0;
-    std::uint8_t green = 0;
-    std::uint8_t blue = 0;
-};
-
-// The screen's pixels, 8 bits per channel.
-struct Screenshot {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-
-    [[nodiscard]] int count(Colour colour) const;
-    // The smallest rectangle around every pixel of exactly that colour.
-    [[nodiscard]] std::optional<Geometry> bounds(Colour colour) const;
-};
-
-// One real client process per test, on its own XDG folders and session bus, talking to a local
-// server that answers for the client's built-in start page.
+// One real client at a time, on home and XDG folders, a session bus and a start-page server of
+// the test's own. Every wait ends as soon as its condition holds, or after 10 s.
 class Client : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -71,87 +48,64 @@ protected:
     // The service's server goes away and comes back, as a network does.
     void stopServer() { server_.reset(); }
     void startServer();
-    // Starts the client, which opens on its permission screen.
-    void start();
-    // Starts the client as a learner who allowed the microphone before and continues from the
-    // permission screen to the lab.
+
+    // The client (or argv) with its output in the log, which starts anew.
+    void start(const std::vector<std::string>& argv = {PELUNNA_E2E_CLIENT});
+    // As a learner who allowed the microphone before: Continue on the permission screen.
     void launch();
+    // A process beside the client, ended in teardown after it.
+    void spawnHelper(const std::vector<std::string>& argv);
 
-    // Seeds the permission store. With the client running, returns once the client has seen the
-    // change too.
-    ::testing::AssertionResult setMicrophoneDecision(MicrophoneDecision decision);
-    MicrophoneDecision storedMicrophoneDecision();
+    // The learner's answer in the desktop's permission store: "yes", "no", or "" for none.
+    ::testing::AssertionResult store(const std::string& answer);
+    std::string stored();
 
-    // Starts a process with the test's folders and bus; teardown stops it after the client.
-    GSubprocess* spawnHelper(const std::vector<std::string>& argv);
+    [[nodiscard]] std::vector<std::string> lines() const;
+    // Where the lines are that are the text, or start with it.
+    [[nodiscard]] std::vector<std::size_t> where(const std::string& line,
+                                                 bool prefix = false) const;
+    [[nodiscard]] int count(const std::string& line, bool prefix = false) const {
+        return static_cast<int>(where(line, prefix).size());
+    }
+    ::testing::AssertionResult waitFor(const std::function<bool()>& condition,
+                                       const std::string& what, double seconds = 10);
+    ::testing::AssertionResult waitForLine(const std::string& line, int occurrence = 1,
+                                           bool prefix = false, double seconds = 10);
+    // The client's exit status, -1 unless it exits by itself within 10 s.
+    int waitForExit();
+    // The client and every process below it.
+    std::vector<pid_t> processes();
 
-    [[nodiscard]] const std::vector<std::string>& lines() const;
-    [[nodiscard]] int count(const std::string& text, Match match = Match::exact) const;
-    // Index of the occurrence-th matching line, if there is one.
-    [[nodiscard]] std::optional<std::size_t> find(const std::string& text, int occurrence = 1,
-                                                  Match match = Match::exact) const;
-    ::testing::AssertionResult waitForLine(const std::string& text, int occurrence = 1,
-                                           Match match = Match::exact,
-                                           double seconds = deadlineSeconds);
-    // Waits until the client has exited and its output is read to the end.
-    ::testing::AssertionResult waitForExit(double seconds = deadlineSeconds);
-    [[nodiscard]] bool exitedNormally() const;
-    [[nodiscard]] int exitStatus() const;
-    void sendSignal(int signal);
-    // As a power cut or the out-of-memory killer would: the client and every engine process.
-    void killProcessTree();
-
-    // Runs a desktop tool while the main context keeps serving the client.
-    ToolResult run(const std::vector<std::string>& argv, double seconds = deadlineSeconds);
-    // The client's mapped top-level window, as the X server names it.
-    std::string windowId();
-    bool isFullScreen(const std::string& window);
-    ::testing::AssertionResult waitForFullScreen(const std::string& window);
-    std::optional<Geometry> geometry(const std::string& window);
-    std::optional<Geometry> screenGeometry();
-    // Focuses the window, then types the keys as a user would: GTK ignores keys sent to a window.
-    ::testing::AssertionResult pressKeys(const std::string& window,
-                                         const std::vector<std::string>& keys);
-    // The client's mapped top-level windows: the main window and its dialogs.
-    std::vector<std::string> visibleWindows();
-    ::testing::AssertionResult waitForWindowCount(std::size_t count);
-    std::optional<Screenshot> screenshot();
-    ::testing::AssertionResult click(int x, int y);
+    // A desktop tool, its words split at spaces, with the client's environment, bounded to 10 s.
+    Tool run(const std::string& command);
+    // The visible windows whose class matches.
+    std::vector<std::string> windows(const std::string& wmClass = clientClass);
+    // The first of them; the client's main window.
+    std::string window(const std::string& wmClass = clientClass);
+    // The client's other window of two: a dialog.
+    std::string dialog();
+    ::testing::AssertionResult waitForWindows(std::size_t count);
+    // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
+    ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
     [[nodiscard]] std::filesystem::path root() const { return root_; }
-    [[nodiscard]] std::filesystem::path homeDir() const { return root_ / "home"; }
-    [[nodiscard]] std::filesystem::path dataHome() const { return root_ / "data"; }
-    [[nodiscard]] std::filesystem::path cacheHome() const { return root_ / "cache"; }
+    [[nodiscard]] std::filesystem::path home() const { return root_ / "home"; }
     [[nodiscard]] std::filesystem::path configHome() const { return root_ / "config"; }
-    [[nodiscard]] std::filesystem::path runtimeDir() const { return root_ / "runtime"; }
-    // First on the client's PATH: a test puts stand-ins for desktop programs here.
-    [[nodiscard]] std::filesystem::path binDir() const { return root_ / "bin"; }
-
-    // Cleared by a fixture's constructor for a session whose bus has no permission store.
-    bool offersPermissionStore_ = true;
+    // First on the client's PATH: stand-ins for desktop programs.
+    [[nodiscard]] std::filesystem::path bin() const { return root_ / "bin"; }
 
 private:
-    struct Process;
-    struct Helper;
-    struct Bus;
-
-    void setEnvironment(GSubprocessLauncher* launcher) const;
-    void startBus();
-    void stopHelpers();
-    void unmountDocumentPortal();
+    bool exitedByNow();
+    pid_t spawn(const std::vector<std::string>& argv, const std::string& log);
+    // The test's folders, bus and PATH; g_strfreev frees it.
+    [[nodiscard]] char** environment() const;
 
     std::filesystem::path root_;
     std::unique_ptr<test::TestServer> server_;
-    std::vector<std::shared_ptr<Helper>> helpers_;
-    std::shared_ptr<Bus> bus_;
-    std::shared_ptr<Process> process_;
+    std::vector<pid_t> helpers_;
+    pid_t client_ = 0;
+    std::optional<int> waitStatus_;
+    std::string main_;
 };
-
-// The regular files under the folders whose bytes hold the text, as UTF-8 or as UTF-16LE (the
-// engine keeps some strings in UTF-16).
-std::vector<std::filesystem::path> filesContaining(const std::vector<std::filesystem::path>& roots,
-                                                   const std::string& text);
-
-std::string describeLines(const std::vector<std::string>& lines);
 
 }  // namespace pelunna::e2e

@@ -61,9 +61,7 @@ void TestServer::handle(SoupServer* /*server*/, SoupServerMessage* message, cons
                         GHashTable* /*query*/, gpointer self) {
     auto* server = static_cast<TestServer*>(self);
     SoupMessageHeaders* in = soup_server_message_get_request_headers(message);
-    GUri* uri = soup_server_message_get_uri(message);
-    ServedRequest request{path, g_uri_get_query(uri) != nullptr ? g_uri_get_query(uri) : "",
-                          header(in, "User-Agent"), header(in, "Cache-Control"),
+    ServedRequest request{path, header(in, "User-Agent"), header(in, "Cache-Control"),
                           header(in, "Cookie")};
     server->requests_.push_back(request);
 

@@ -12,7 +12,6 @@ namespace pelunna::test {
 
 struct ServedRequest {
     std::string path;
-    std::string query;
     std::string userAgent;
     std::string cacheControl;
     std::string cookie;

@@ -1,0 +1,142 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "ClientFixture.hpp"
+
+namespace pelunna::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* refusedExitLine = "⚠️ windowWillExitFullScreen, allowExit: false";
+constexpr const char* escapeLine = "🔴 ESCAPE KEY PRESSED IN SWIFT";
+
+// Reports its viewport whenever it changes (page zoom shows in its width), and each key.
+constexpr const char* labPage = R"(<!doctype html><body style="margin:0"><script>
+let viewport = '';
+setInterval(() => {
+    if (viewport !== innerWidth + ',' + innerHeight) console.log('viewport', viewport = innerWidth + ',' + innerHeight);
+}, 100);
+addEventListener('keydown', (event) => console.log('keydown', event.key));
+console.log('ready');
+</script>)";
+
+class Lab : public Client {
+protected:
+    // "WIDTH,HEIGHT" as the page reported it last.
+    [[nodiscard]] std::string viewport() const {
+        const std::string prefix = console(R"(["viewport",")");
+        const auto all = lines();
+        const auto last = std::find_if(all.rbegin(), all.rend(), [&](const std::string& line) {
+            return line.starts_with(prefix);
+        });
+        return last == all.rend() ? ""
+                                  : last->substr(prefix.size(), last->size() - prefix.size() - 2);
+    }
+
+    // The CSS width is a whole number: within 1 of the exact quotient.
+    ::testing::AssertionResult waitForWidth(double expected) {
+        return waitFor([&] { return std::abs(std::atoi(viewport().c_str()) - expected) <= 1; },
+                       "page " + std::to_string(expected) + " wide");
+    }
+};
+
+TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
+    server().page("/start.html", labPage);
+    launch();
+    ASSERT_FALSE(HasFatalFailure());
+    // Xvfb has no GPU: the client chose the CPU by itself, before anything else.
+    EXPECT_EQ(where("🎨 Drawing on the CPU: ", true), std::vector<std::size_t>{0});
+    const std::string main = window();
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return run("xprop -id " + main + " _NET_WM_STATE").out.find("FULLSCREEN") !=
+                   std::string::npos;
+        },
+        "full screen"));
+    // The page covers the screen: no frame, no title bar.
+    std::istringstream size(run("xdotool getdisplaygeometry").out);
+    int width = 0;
+    int height = 0;
+    size >> width >> height;
+    const std::string screen = std::to_string(width) + "," + std::to_string(height);
+    ASSERT_TRUE(waitFor([&] { return viewport() == screen; }, "page of " + screen));
+
+    // An exit from outside is undone, once.
+    ASSERT_TRUE(run("wmctrl -i -r " + main + " -b remove,fullscreen").ok());
+    ASSERT_TRUE(waitForLine(refusedExitLine));
+    ASSERT_TRUE(waitForLine(fullScreenLine, 2));
+    ASSERT_TRUE(waitFor([&] { return viewport() == screen; }, "page of " + screen + " again"));
+    EXPECT_EQ(count(refusedExitLine), 1);
+
+    ASSERT_TRUE(press(main, "ctrl+equal"));
+    EXPECT_TRUE(waitForWidth(width / 1.1));
+    ASSERT_TRUE(press(main, "ctrl+minus ctrl+minus"));
+    EXPECT_TRUE(waitForWidth(width / 0.9));
+    ASSERT_TRUE(press(main, "ctrl+0"));
+    EXPECT_TRUE(waitForWidth(width));
+
+    // Escape is logged, then reaches the page, which leaves it to the engine to hand back to the
+    // window: still one line per press.
+    ASSERT_TRUE(press(main, "Escape Escape x"));
+    ASSERT_TRUE(waitForLine(console(R"(["keydown","x"])")));
+    EXPECT_EQ(count(escapeLine), 2);
+    EXPECT_EQ(count(console(R"(["keydown","Escape"])")), 2);
+    EXPECT_LT(where(escapeLine), where(console(R"(["keydown","Escape"])")));
+
+    // Shift makes "R", which is the page's; Ctrl+R reloads from the server.
+    ASSERT_TRUE(press(main, "ctrl+shift+r ctrl+r"));
+    ASSERT_TRUE(waitForLine(console(R"(["ready"])"), 2));
+    EXPECT_EQ(count(console(R"(["keydown","R"])")), 1);
+    EXPECT_EQ(server().hits("/start.html"), 2);
+
+    ASSERT_TRUE(press(main, "ctrl+q"));
+    EXPECT_EQ(waitForExit(), 0);
+    EXPECT_EQ(count(clearedLine), 1);
+}
+
+// A page that never yields, and holds up no way out.
+constexpr const char* spinningPage = R"(<!doctype html><script>
+    console.log('spinning');
+    setTimeout(() => { for (;;) {} }, 100);
+</script>)";
+
+TEST_F(Lab, TheCloseButtonQuitsCleanPastASpinningPage) {
+    server().page("/start.html", spinningPage);
+    launch();
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_TRUE(waitForLine(console(R"(["spinning"])")));
+    ASSERT_TRUE(waitForLine(fullScreenLine));
+    ASSERT_TRUE(run("wmctrl -i -c " + window()).ok());
+    EXPECT_EQ(waitForExit(), 0);
+    EXPECT_EQ(count(clearedLine), 1);
+}
+
+// A lab computer's login session: the launcher, started by a relative name, starts weston's kiosk
+// shell, which starts the client; a logout's SIGTERM ends the client, and the session with it.
+TEST_F(Lab, TheKioskSessionRunsTheLabInWestonUntilLogout) {
+    server().page("/start.html", spinningPage);
+    ASSERT_TRUE(store("yes"));
+    fs::copy_file(PELUNNA_SESSION_LAUNCHER, bin() / "pelunna-labs-session");
+    fs::create_symlink(PELUNNA_E2E_CLIENT, bin() / "pelunna-labs");
+    // On the X display: weston's headless backend has no keyboard for the permission screen.
+    start({"env", "PELUNNA_LABS_COMPOSITOR=weston", "bin/pelunna-labs-session",
+           "--backend=x11-backend.so", "--use-pixman", "--socket=pelunna-session"});
+    const std::string compositor = window("weston");
+    // Nothing tells when the permission screen takes keys: Return until the lab appears.
+    ASSERT_TRUE(waitFor(
+        [&] { return press(compositor, "Return") && waitForLine(appearedLine, 1, false, 1); },
+        "lab after Return"));
+    EXPECT_TRUE(waitForLine(fullScreenLine));
+    ASSERT_TRUE(waitForLine(console(R"(["spinning"])")));
+    // To the client itself, past the stages that started it.
+    ASSERT_TRUE(
+        run("pkill -TERM -x -P " + std::to_string(processes().front()) + " pelunna-labs").ok());
+    EXPECT_EQ(waitForExit(), 0);
+    EXPECT_EQ(count(clearedLine), 1);
+}
+
+}  // namespace
+}  // namespace pelunna::e2e
