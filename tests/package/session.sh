@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The kiosk session launcher against stand-in compositors that record how they were started:
+# the compositor it picks ("launcher") and the machine's keyboard layout it hands on ("keyboard",
+# in a mount namespace of its own, exit 77 where none can be made). weston itself runs the
+# session in the end-to-end tests.
+# Usage: session.sh launcher|keyboard LAUNCHER
+source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
+
+mkdir "$work/bin" "$work/fake" "$work/record" && mkdir -m 700 "$work/runtime"
+cp "$2" "$work/bin/pelunna-labs-session"
+for name in cage weston; do
+    printf '#!/bin/sh\n{ printf "%%s\\n" "$0" "$@"; env; } >"%s/record/%s"\n' "$work" "$name" \
+        >"$work/fake/$name"
+done
+# The user the launcher may run as reaches the stand-ins and writes their records.
+chmod 755 "$work" "$work"/fake/* && chmod 777 "$work/record" "$work/runtime"
+export PATH=$work/fake:$PATH XDG_RUNTIME_DIR=$work/runtime
+unset PELUNNA_LABS_COMPOSITOR "${!XKB_DEFAULT_@}"
+
+# Runs the launcher with "$@" before it; prints what the compositor it started was given.
+session() {
+    rm -rf "$work"/record/* "$work/runtime/pelunna-labs"
+    "$@" "$work/bin/pelunna-labs-session" --option || fail "the launcher failed"
+    cat "$work"/record/*
+}
+
+if [[ $1 == launcher ]]; then
+    if ((EUID == 0)); then
+        # cage refuses to run as root.
+        [[ $(session env) == "$work/fake/weston"* ]] || fail "root does not get weston"
+        as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+    else
+        as_user=()
+    fi
+    started=$(session "${as_user[@]}")
+    [[ $started == "$(printf '%s\n' "$work/fake/cage" --option -- "$work/bin/pelunna-labs")"* &&
+        $started == *$'\nGDK_BACKEND=wayland\n'* ]] ||
+        fail "a user does not get cage with the client on Wayland: $started"
+    [[ $(session env PELUNNA_LABS_COMPOSITOR=weston "${as_user[@]}") == "$work/fake/weston"* ]] ||
+        fail "PELUNNA_LABS_COMPOSITOR=weston does not choose weston"
+    exit 0
+fi
+
+if ((EUID == 0)); then
+    namespace=(unshare --mount --propagation private)
+else
+    namespace=(unshare --user --map-root-user --mount --propagation private)
+fi
+"${namespace[@]}" true 2>/dev/null || {
+    echo "skipped: no private mount namespace here"
+    exit 77
+}
+mkdir "$work/keyboard" "$work/none"
+printf '%s\n' '# KEYBOARD CONFIGURATION FILE' 'XKBMODEL="pc105"' 'XKBLAYOUT="de,us"' \
+    'XKBVARIANT="nodeadkeys,"' 'XKBOPTIONS="grp:alt_shift_toggle"' >"$work/keyboard/keyboard"
+# The launcher's XKB variables with FOLDER over /etc/default.
+layout() {
+    local folder=$1
+    shift
+    session env "$@" PELUNNA_LABS_COMPOSITOR=weston "${namespace[@]}" \
+        sh -c 'mount --bind "$0" /etc/default && exec "$@"' "$folder" | grep '^XKB_' | sort
+}
+[[ $(layout "$work/keyboard") == "$(printf '%s\n' XKB_DEFAULT_LAYOUT=de,us XKB_DEFAULT_MODEL=pc105 \
+    XKB_DEFAULT_OPTIONS=grp:alt_shift_toggle XKB_DEFAULT_VARIANT=nodeadkeys,)" ]] ||
+    fail "the machine's layout does not reach the compositor: $(layout "$work/keyboard")"
+[[ $(layout "$work/keyboard" XKB_DEFAULT_LAYOUT=fr) == XKB_DEFAULT_LAYOUT=fr ]] ||
+    fail "a layout the session names is replaced"
+[[ -z $(layout "$work/none") ]] || fail "a layout without a keyboard file"
