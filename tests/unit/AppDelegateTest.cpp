@@ -116,7 +116,7 @@ TEST(MicrophoneCommand, ThePromptLiftsTheLockUntilASecondAfterTheAnswer) {
         app.services.queue.advance(0.01);
         ASSERT_EQ(app.services.microphone.requests.size(), 1u);
         app.window().becomeFullScreen(backBeforeAnswer);
-        app.services.microphone.answer(0, granted);
+        app.services.microphone.requests[0](granted);
         app.services.queue.advance(0.99);
         EXPECT_EQ(app.window().toggles, toggles);
         EXPECT_EQ(app.services.log.lines.back(), lastLine);

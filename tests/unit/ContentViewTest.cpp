@@ -26,12 +26,11 @@ struct Root {
     std::optional<screens::ContentView> view;
 };
 
-std::vector<KeyEvent> typed(const std::string& keys, int times = 1) {
+// Each character pressed with Control.
+std::vector<KeyEvent> typed(const std::string& keys) {
     std::vector<KeyEvent> events;
-    for (int i = 0; i < times; ++i) {
-        for (const char key : keys) {
-            events.push_back({false, true, std::string(1, key)});
-        }
+    for (const char key : keys) {
+        events.push_back({false, true, std::string(1, key)});
     }
     return events;
 }
@@ -41,12 +40,12 @@ TEST(KeyRules, ZoomStepsUnroundedWithinItsBoundsRefreshReloadsAndOtherKeysPassOn
     const auto consume = KeyDisposition::consume;
     const auto passOn = KeyDisposition::passOn;
     const std::tuple<std::vector<KeyEvent>, KeyDisposition, double, int, std::size_t> rows[] = {
-        {typed("=", 19), consume, 2.9000000000000017, 0, 0},
-        {typed("=", 20), consume, 3.0, 0, 0},
-        {typed("=", 21), consume, 3.0, 0, 0},
-        {typed("-", 5), consume, 0.5000000000000001, 0, 0},
-        {typed("-", 6), consume, 0.5, 0, 0},
-        {typed("-", 7), consume, 0.5, 0, 0},
+        {typed(std::string(19, '=')), consume, 2.9000000000000017, 0, 0},
+        {typed(std::string(20, '=')), consume, 3.0, 0, 0},
+        {typed(std::string(21, '=')), consume, 3.0, 0, 0},
+        {typed(std::string(5, '-')), consume, 0.5000000000000001, 0, 0},
+        {typed(std::string(6, '-')), consume, 0.5, 0, 0},
+        {typed(std::string(7, '-')), consume, 0.5, 0, 0},
         {typed("=======0"), consume, 1.0, 0, 0},
         {typed("rr"), consume, 1.0, 2, 4},
         {typed("Rq"), passOn, 1.0, 0, 0},  // Shift makes "R"; Ctrl+Q is the application's
@@ -94,17 +93,18 @@ TEST(ContentView, EachAppearanceAsksForFullScreen300msLaterAndKeysAreMonitoredOn
 // second after the answer, and the section shows what the desktop says after it.
 TEST(PermissionGate, TheSectionFollowsTheStatusAndOnlyAGrantContinuesByItself) {
     using enum MicrophoneStatus;
+    using enum PermissionSection;
     // The status at launch, the learner's answer, the status after it, the section, continued.
     const std::tuple<MicrophoneStatus, std::optional<bool>, MicrophoneStatus, PermissionSection,
                      int>
         rows[] = {
-            {notDetermined, std::nullopt, notDetermined, PermissionSection::undecided, 0},
-            {authorized, std::nullopt, authorized, PermissionSection::granted, 0},
-            {restricted, std::nullopt, restricted, PermissionSection::refused, 0},
-            {denied, std::nullopt, denied, PermissionSection::refused, 0},
-            {notDetermined, true, authorized, PermissionSection::granted, 1},
-            {notDetermined, false, denied, PermissionSection::refused, 0},
-            {notDetermined, true, restricted, PermissionSection::refused, 1},  // a policy won
+            {notDetermined, std::nullopt, notDetermined, undecided, 0},
+            {authorized, std::nullopt, authorized, granted, 0},
+            {restricted, std::nullopt, restricted, refused, 0},
+            {denied, std::nullopt, denied, refused, 0},
+            {notDetermined, true, authorized, granted, 1},
+            {notDetermined, false, denied, refused, 0},
+            {notDetermined, true, restricted, refused, 1},  // a policy won
         };
     for (const auto& [atLaunch, answer, afterAnswer, section, continued] : rows) {
         Root root(atLaunch);

@@ -145,9 +145,6 @@ public:
         shown.push_back(alert);
         answers.push_back(std::move(done));
     }
-    void answer(std::size_t index, int code, std::string text = "") {
-        answers.at(index)(AlertResponse{code, std::move(text)});
-    }
     std::vector<AlertSpec> shown;
     std::vector<std::function<void(const AlertResponse&)>> answers;
 };
@@ -158,11 +155,6 @@ public:
     [[nodiscard]] MicrophoneStatus authorizationStatus() const override { return status; }
     void requestAccess(std::function<void(bool granted)> completion) override {
         requests.push_back(std::move(completion));
-    }
-    // The user answers: the decision is stored, then the completion runs.
-    void answer(std::size_t index, bool granted) {
-        status = granted ? MicrophoneStatus::authorized : MicrophoneStatus::denied;
-        requests.at(index)(granted);
     }
     MicrophoneStatus status = MicrophoneStatus::notDetermined;
     std::vector<std::function<void(bool)>> requests;

@@ -43,6 +43,7 @@ TEST(LogEscape, LongLinesAreCutBetweenCharactersAndSayHowMuchWasCut) {
         {text(limit + 1, 'a'), text(room5, 'a') + mark(limit + 1 - room5)},
         {text(room5 - 1, 'a') + "த" + text(limit, 'b'), text(room5 - 1, 'a') + mark(3 + limit)},
         {text(room5 - 2, 'a') + "\x01" + text(limit, 'b'), text(room5 - 2, 'a') + mark(1 + limit)},
+        {"\n" + text(limit, 'a'), "\\n" + text(room5 - 2, 'a') + mark(limit + 2 - room5)},
         {console + text(8 << 20, 'x'),
          console + text(room7 - console.size(), 'x') + " … (8372271 bytes cut)"},
     };

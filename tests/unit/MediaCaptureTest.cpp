@@ -60,7 +60,7 @@ TEST(MediaCapture, OnlyTheServicesMicrophoneIsGrantedAndOnlyAsTheDesktopDecides)
         coordinator.requestMediaCapturePermission(host, type,
                                                   [&](bool given) { answers.push_back(given); });
         if (userAnswer) {
-            services.microphone.answer(0, *userAnswer);
+            services.microphone.requests.at(0)(*userAnswer);
         }
         EXPECT_THAT(services.alerts.shown, IsEmpty());
         services.queue.advance(0);

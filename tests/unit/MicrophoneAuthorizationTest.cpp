@@ -69,11 +69,12 @@ TEST(MicrophoneAuthorization, OnePromptAnswersEveryWaitingRequestOnceAndIsStored
         desk.request();
         desk.request();
         ASSERT_EQ(desk.alerts.shown.size(), 1u);
-        desk.alerts.answer(0, code);
+        desk.alerts.answers[0]({code, ""});
         EXPECT_EQ(desk.stored, granted);
         desk.stored.reset();
         desk.request();
-        desk.alerts.answer(1, code);
+        ASSERT_EQ(desk.alerts.shown.size(), 2u);
+        desk.alerts.answers[1]({code, ""});
         EXPECT_EQ(desk.answers, std::vector<bool>(3, granted));
     }
 }
