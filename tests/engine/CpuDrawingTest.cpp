@@ -33,6 +33,9 @@ TEST_F(CpuDrawingTest, VideoCanvasAndAnimationsWork) {
     server_.page("/", R"(<style>@keyframes grow { to { width: 20px } }</style>
         <script>console.log("ready")</script>)");
     open(url("/"));
+    EXPECT_EQ(webkit_settings_get_hardware_acceleration_policy(
+                  webkit_web_view_get_settings(webKitView())),
+              WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
 
     const std::pair<std::string, std::string> pages[] = {
         {R"(const video = document.body.appendChild(document.createElement('video'));
