@@ -94,10 +94,10 @@ void Client::startServer() {
 
 char** Client::environment() const {
     const std::map<std::string, std::string> all = {
-        {"HOME", home()},
+        {"HOME", root_ / "home"},
         {"XDG_DATA_HOME", root_ / "data"},
         {"XDG_CACHE_HOME", root_ / "cache"},
-        {"XDG_CONFIG_HOME", configHome()},
+        {"XDG_CONFIG_HOME", root_ / "config"},
         {"XDG_RUNTIME_DIR", root_ / "runtime"},
         {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + (root_ / "runtime/bus").string()},
         {"PATH", bin().string() + ":" + g_getenv("PATH")}};

@@ -89,8 +89,6 @@ protected:
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
     [[nodiscard]] std::filesystem::path root() const { return root_; }
-    [[nodiscard]] std::filesystem::path home() const { return root_ / "home"; }
-    [[nodiscard]] std::filesystem::path configHome() const { return root_ / "config"; }
     // First on the client's PATH: stand-ins for desktop programs.
     [[nodiscard]] std::filesystem::path bin() const { return root_ / "bin"; }
 

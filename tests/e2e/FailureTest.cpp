@@ -3,6 +3,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -54,13 +55,10 @@ TEST_F(Failure, AKilledClientLeavesNothingForTheNextLearner) {
     EXPECT_EQ(waitForExit(), -1);  // killed
 
     // Without a file the scan must find, finding nothing would prove nothing.
-    const std::string planted = home() / "planted";
+    const std::string planted = root() / "home/planted";
     std::ofstream(planted) << token;
     // Also as UTF-16LE, which the engine keeps some strings in.
-    std::string utf16;
-    for (const char c : token) {
-        utf16 += std::string(1, c) + "\\x00";
-    }
+    const std::string utf16 = std::regex_replace(token, std::regex("."), "$&\\x00");
     std::istringstream found(run("grep -rlaP --devices=skip " + token + "|" + utf16 +
                                  " /tmp /var/tmp " + g_get_tmp_dir() + " " + root().string())
                                  .out);
@@ -80,29 +78,22 @@ TEST_F(Failure, NetworkFailuresAreToldAndCtrlRRecovers) {
     ASSERT_TRUE(waitForLine(failedLine, 1, true));
     ASSERT_TRUE(waitForLine(fullScreenLine));
 
-    const std::string key = root() / "key.pem";
-    const std::string certificate = root() / "certificate.pem";
     ASSERT_TRUE(run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost "
-                    "-keyout " +
-                    key + " -out " + certificate)
+                    "-keyout key.pem -out certificate.pem")
                     .ok());
-    GTlsCertificate* untrusted =
-        g_tls_certificate_new_from_files(certificate.c_str(), key.c_str(), nullptr);
+    GTlsCertificate* untrusted = g_tls_certificate_new_from_files(
+        (root() / "certificate.pem").c_str(), (root() / "key.pem").c_str(), nullptr);
     ASSERT_NE(untrusted, nullptr);
     test::TestServer secure(0, untrusted);
     g_object_unref(untrusted);
     secure.page("/lesson", "<!doctype html><script>console.log('shown')</script>");
     startServer();
     // Ticks after the failure tell that every line about it has been printed.
-    server().page("/start.html", R"(<!doctype html><script>
-        setTimeout(() => { location.href = ')" +
-                                     secure.url("/lesson") +
-                                     R"('; }, 300);
-        setInterval(() => console.log('tick'), 200);
-    </script>)");
+    server().page("/start.html",
+                  "<script>setTimeout(() => location.href = '" + secure.url("/lesson") +
+                      "', 300); setInterval(() => console.log('tick'), 200);</script>");
     ASSERT_TRUE(press(window(), "ctrl+r"));
-    EXPECT_TRUE(waitForLine(std::string(loadedLine) + "http://localhost:" +
-                            std::to_string(PELUNNA_E2E_PORT) + "/start.html"));
+    EXPECT_TRUE(waitForLine(loadedLine + server().url("/start.html")));
 
     const std::string refused =
         std::string(failedLine) + "TLS certificate for localhost: unknown authority";

@@ -54,21 +54,20 @@ protected:
 
     static fs::path policy() { return fs::path(PELUNNA_E2E_POLICY_DIR) / "microphone-policy"; }
 
-    // The middle of the box around the pixels of exactly that colour on the last screenshot.
+    // The middle of the box around the pixels of exactly that colour on the last screenshot,
+    // which tools find in the test's folder.
     std::string spot(const std::string& colour) {
         int width = 0;
         int height = 0;
         int x = 0;
         int y = 0;
         std::sscanf(
-            run("convert " + shot() + " -fill black +opaque rgb(" + colour + ") -format %@ info:")
+            run("convert screen.ppm -fill black +opaque rgb(" + colour + ") -format %@ info:")
                 .out.c_str(),
             "%dx%d+%d+%d", &width, &height, &x, &y);
         return width == 0 ? ""
                           : std::to_string(x + width / 2) + " " + std::to_string(y + height / 2);
     }
-
-    [[nodiscard]] std::string shot() const { return root() / "screen.ppm"; }
 
     // The refused section shows its row and its second button. Hovering changes a button's
     // colour: the pointer goes off them first, without --sync, which waits forever when the
@@ -77,7 +76,7 @@ protected:
         run("xdotool mousemove 0 799");
         return waitFor(
             [&] {
-                return run("import -window root -depth 8 " + shot()).ok() &&
+                return run("import -window root -depth 8 screen.ppm").ok() &&
                        !spot(refusedRow).empty() && !spot(secondaryButton).empty();
             },
             "refused section");
@@ -155,13 +154,21 @@ TEST_F(Microphone, AnAdministratorsPolicyOutweighsAStoredYes) {
 }
 
 TEST_F(Microphone, WithoutASessionBusTheAnswerIsKeptInAFile) {
-    start({"env", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root() / "none").string(),
-           PELUNNA_E2E_CLIENT});
+    const std::vector<std::string> withoutBus = {
+        "env", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root() / "none").string(),
+        PELUNNA_E2E_CLIENT};
+    start(withoutBus);
     answerThePrompt("Return");
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(waitForLine(appearedLine));
-    std::ifstream file(configHome() / "pelunna-labs" / "microphone");
+    std::ifstream file(root() / "config/pelunna-labs/microphone");
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "yes\n");
+    // The next launch reads it: the granted section continues on Return.
+    ASSERT_TRUE(press(window(), "ctrl+q"));
+    ASSERT_EQ(waitForExit(), 0);
+    start(withoutBus);
+    ASSERT_TRUE(press(window(), "Return"));
+    EXPECT_TRUE(waitForLine(appearedLine));
 }
 
 }  // namespace
