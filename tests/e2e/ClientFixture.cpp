@@ -239,7 +239,8 @@ std::vector<pid_t> Client::processes() {
     for (pid_t pid = 0, parent = 0; table >> pid >> parent;) {
         children.emplace(parent, pid);
     }
-    std::vector<pid_t> tree = {client_};
+    // Without a client the walk must not start at the kernel and take in every process.
+    std::vector<pid_t> tree(client_ > 0 ? 1U : 0U, client_);
     for (std::size_t i = 0; i < tree.size(); ++i) {
         const auto [first, last] = children.equal_range(tree[i]);
         for (auto child = first; child != last; ++child) {
