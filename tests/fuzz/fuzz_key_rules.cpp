@@ -41,6 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pelunna::test::FakeServices::service(), nullptr);
     view.attach(host, engine);
     host.screen->continueToLabs();
+    // A shown page is what Ctrl+R reloads.
+    engine.view->shownUrl = "https://lab.pelunnalabs.com/";
+    engine.delegate->didCommitNavigation(*engine.view);
 
     std::size_t at = 0;
     while (at < size) {
