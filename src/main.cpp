@@ -5,11 +5,11 @@
 #include <memory>
 #include <string>
 
-#include "adapters/desktop/ClientVariables.hpp"
-#include "adapters/desktop/DecisionStores.hpp"
-#include "adapters/desktop/DesktopPrivacySwitch.hpp"
-#include "adapters/desktop/SettingsLauncher.hpp"
-#include "adapters/desktop/SystemDrawingEvidence.hpp"
+#include "adapters/glib/ClientVariables.hpp"
+#include "adapters/glib/DecisionStores.hpp"
+#include "adapters/glib/DesktopPrivacySwitch.hpp"
+#include "adapters/glib/SettingsLauncher.hpp"
+#include "adapters/glib/SystemDrawingEvidence.hpp"
 #include "adapters/gtk/GtkAlerts.hpp"
 #include "adapters/gtk/GtkApplicationShell.hpp"
 #include "adapters/gtk/GtkMainQueue.hpp"

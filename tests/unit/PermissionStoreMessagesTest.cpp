@@ -1,4 +1,4 @@
-#include "adapters/desktop/PermissionStoreMessages.hpp"
+#include "adapters/glib/PermissionStoreMessages.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "adapters/desktop/ClientVariables.hpp"
+#include "adapters/glib/ClientVariables.hpp"
 
 #include <vector>
 

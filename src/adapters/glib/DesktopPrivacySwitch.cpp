@@ -1,4 +1,4 @@
-#include "adapters/desktop/DesktopPrivacySwitch.hpp"
+#include "adapters/glib/DesktopPrivacySwitch.hpp"
 
 namespace pelunna::desktop {
 namespace {

@@ -1,9 +1,9 @@
-#include "adapters/desktop/DecisionStores.hpp"
+#include "adapters/glib/DecisionStores.hpp"
 
 #include <cstring>
 #include <utility>
 
-#include "adapters/desktop/PermissionStoreMessages.hpp"
+#include "adapters/glib/PermissionStoreMessages.hpp"
 
 namespace pelunna::desktop {
 namespace {

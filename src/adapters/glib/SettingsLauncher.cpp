@@ -1,10 +1,10 @@
-#include "adapters/desktop/SettingsLauncher.hpp"
+#include "adapters/glib/SettingsLauncher.hpp"
 
 #include <glib.h>
 
 #include <array>
 
-#include "adapters/desktop/ClientVariables.hpp"
+#include "adapters/glib/ClientVariables.hpp"
 
 namespace pelunna::desktop {
 namespace {

@@ -1,4 +1,4 @@
-#include "adapters/desktop/SystemDrawingEvidence.hpp"
+#include "adapters/glib/SystemDrawingEvidence.hpp"
 
 #include <glib.h>
 #include <glib/gstdio.h>
