@@ -1,26 +1,24 @@
 // The composition root: the one place that makes the concrete objects and wires them.
-#include <glib.h>
-
 #include <csignal>
 #include <memory>
 #include <string>
 
-#include "adapters/glib/ClientVariables.hpp"
-#include "adapters/glib/DecisionStores.hpp"
-#include "adapters/glib/DesktopPrivacySwitch.hpp"
-#include "adapters/glib/SettingsLauncher.hpp"
-#include "adapters/glib/SystemDrawingEvidence.hpp"
-#include "adapters/gtk/GtkAlerts.hpp"
-#include "adapters/gtk/GtkApplicationShell.hpp"
-#include "adapters/gtk/GtkMainQueue.hpp"
-#include "adapters/gtk/GtkWindowSystem.hpp"
-#include "adapters/webkit/WebKitSession.hpp"
 #include "app/AppDelegate.hpp"
 #include "app/DrawingPathChoice.hpp"
 #include "app/ServiceConstants.hpp"
 #include "log/StdoutLog.hpp"
 #include "microphone/DesktopMicrophoneAuthorization.hpp"
 #include "microphone/PolicyFile.hpp"
+#include "platform/glib/ClientVariables.hpp"
+#include "platform/glib/DecisionStores.hpp"
+#include "platform/glib/DesktopPrivacySwitch.hpp"
+#include "platform/glib/SettingsLauncher.hpp"
+#include "platform/glib/SystemDrawingEvidence.hpp"
+#include "platform/gtk/GtkAlerts.hpp"
+#include "platform/gtk/GtkApplicationShell.hpp"
+#include "platform/gtk/GtkMainQueue.hpp"
+#include "platform/gtk/GtkWindowSystem.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 
 namespace pelunna {
 namespace {
@@ -31,21 +29,21 @@ struct Client {
         : alerts(application),
           session(drawingPath),
           windowSystem(application, session, std::string(service::displayName)),
-          decisionStore(desktop::makeDecisionStore(std::string(service::applicationId),
-                                                   std::string(service::programName))),
+          decisionStore(platform::makeDecisionStore(std::string(service::applicationId),
+                                                    std::string(service::programName))),
           policyFile(std::string(service::policyDirectory) + "/microphone-policy", log),
           microphone(*decisionStore, policyFile, privacySwitch, alerts, queue),
           delegate(std::make_shared<app::AppDelegate>(app::AppServices{
               queue, log, windowSystem, session, microphone, alerts, workspace})) {}
 
-    adapters::GtkMainQueue queue;
-    adapters::GtkAlerts alerts;
-    desktop::SettingsLauncher workspace;
-    adapters::WebKitSession session;
-    adapters::GtkWindowSystem windowSystem;
+    platform::GtkMainQueue queue;
+    platform::GtkAlerts alerts;
+    platform::SettingsLauncher workspace;
+    platform::WebKitSession session;
+    platform::GtkWindowSystem windowSystem;
     std::unique_ptr<DecisionStore> decisionStore;
     microphone::PolicyFile policyFile;
-    desktop::DesktopPrivacySwitch privacySwitch;
+    platform::DesktopPrivacySwitch privacySwitch;
     microphone::DesktopMicrophoneAuthorization microphone;
     std::shared_ptr<app::AppDelegate> delegate;
 };
@@ -57,10 +55,10 @@ int main() {
     using namespace pelunna;
     // Before GTK starts, and before any thread could read the environment while it changes.
     StdoutLog log;
-    desktop::SystemDrawingEvidence evidence;
+    platform::SystemDrawingEvidence evidence;
     const app::DrawingPathChoice drawing = app::chooseDrawingPath(evidence, log);
     for (const auto& [name, value] : drawing.variables) {
-        desktop::setClientVariable(name, value);
+        platform::setClientVariable(name, value);
     }
     // A parent may hand its blocked signals down; logout's SIGTERM must still reach the client's
     // orderly termination, which removes the learner's website data.
@@ -70,17 +68,15 @@ int main() {
         sigaddset(&termination, signal);
     }
     sigprocmask(SIG_UNBLOCK, &termination, nullptr);
-    // The engine names its data and cache folders after the program.
-    g_set_prgname(std::string(service::programName).c_str());
-    g_set_application_name(std::string(service::displayName).c_str());
 
     std::unique_ptr<Client> client;
-    adapters::GtkApplicationShell shell(std::string(service::applicationId),
-                                        [&](GtkApplication* application) -> ApplicationDelegate& {
-                                            client = std::make_unique<Client>(application,
-                                                                              drawing.views, log);
-                                            return *client->delegate;
-                                        });
+    platform::GtkApplicationShell shell(
+        {std::string(service::applicationId), std::string(service::programName),
+         std::string(service::displayName)},
+        [&](GtkApplication* application) -> ApplicationDelegate& {
+            client = std::make_unique<Client>(application, drawing.views, log);
+            return *client->delegate;
+        });
     const int status = shell.run();
     // The client's windows and views go before the application that showed them.
     client.reset();

@@ -61,7 +61,7 @@ EngineFixture::EngineFixture() {
     g_signal_connect(overlay_, "notify::child", G_CALLBACK(enableMockCapture), nullptr);
     gtk_window_set_child(window_, GTK_WIDGET(overlay_));
     gtk_window_present(window_);
-    engine_ = std::make_unique<adapters::WebKitEngine>(session_, overlay_);
+    engine_ = std::make_unique<platform::WebKitEngine>(session_, overlay_);
 }
 
 EngineFixture::~EngineFixture() {

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "TestServer.hpp"
-#include "adapters/gtk/GtkMainQueue.hpp"
-#include "adapters/webkit/WebKitEngine.hpp"
-#include "adapters/webkit/WebKitSession.hpp"
+#include "platform/gtk/GtkMainQueue.hpp"
+#include "platform/webkit/WebKitEngine.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 #include "ports/Alerts.hpp"
 #include "ports/Log.hpp"
 #include "ports/MicrophoneAuthorization.hpp"
@@ -120,11 +120,11 @@ protected:
     RecordingLog log_;
     HeldAlerts alerts_;
     ScriptedMicrophone microphone_;
-    adapters::GtkMainQueue queue_;
+    platform::GtkMainQueue queue_;
     GtkWindow* window_ = nullptr;
     GtkOverlay* overlay_ = nullptr;
-    adapters::WebKitSession session_{DrawingPath::cpu};
-    std::unique_ptr<adapters::WebKitEngine> engine_;
+    platform::WebKitSession session_{DrawingPath::cpu};
+    std::unique_ptr<platform::WebKitEngine> engine_;
     std::unique_ptr<web::WebView> webView_;
 };
 

@@ -1,4 +1,4 @@
-#include "adapters/glib/PermissionStoreMessages.hpp"
+#include "platform/glib/PermissionStoreMessages.hpp"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ TEST(PermissionStoreMessages, ChangedFollowsTheEntryAndIgnoresAnyOtherShape) {
     };
     for (const Case& c : cases) {
         std::optional<bool> decision = false;
-        desktop::followChange(parse(c.message).get(), applicationId, decision);
+        platform::followChange(parse(c.message).get(), applicationId, decision);
         EXPECT_EQ(decision, c.expected) << c.message;
     }
 }
@@ -49,7 +49,7 @@ TEST(PermissionStoreMessages, ALookupReplyOfAnotherShapeDecidesNothing) {
         {"('no',)", std::nullopt},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(desktop::decisionInLookup(parse(c.message).get(), applicationId), c.expected)
+        EXPECT_EQ(platform::decisionInLookup(parse(c.message).get(), applicationId), c.expected)
             << c.message;
     }
 }

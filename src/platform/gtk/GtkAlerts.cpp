@@ -1,0 +1,65 @@
+#include "platform/gtk/GtkAlerts.hpp"
+
+#include <memory>
+#include <utility>
+
+namespace pelunna::platform {
+namespace {
+
+constexpr int textFieldWidth = 260;
+constexpr int textFieldHeight = 24;
+
+struct Pending {
+    std::function<void(const AlertResponse&)> done;
+    GtkEditable* textField = nullptr;
+};
+
+void onResponse(GtkDialog* dialog, int response, gpointer data) {
+    std::unique_ptr<Pending> pending(static_cast<Pending*>(data));
+    g_signal_handlers_disconnect_by_data(dialog, data);
+    AlertResponse answer{response, ""};
+    if (pending->textField != nullptr) {
+        answer.textFieldValue = gtk_editable_get_text(pending->textField);
+    }
+    gtk_window_destroy(GTK_WINDOW(dialog));
+    pending->done(answer);
+}
+
+}  // namespace
+
+void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) {
+    GtkWidget* dialog = gtk_message_dialog_new(
+        gtk_application_get_active_window(application_),
+        static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+        GTK_MESSAGE_OTHER, GTK_BUTTONS_NONE, "%s", alert.messageText.c_str());
+    if (!alert.informativeText.empty()) {
+        gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
+                                                 alert.informativeText.c_str());
+    }
+    int code = AlertResponse::firstButton;
+    for (const std::string& title : alert.buttons) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog), title.c_str(), code++);
+    }
+    // Drawn by the client, as the rest of the kiosk is, not framed by the window manager.
+    gtk_window_set_titlebar(GTK_WINDOW(dialog), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
+    const int defaultResponse = AlertResponse::firstButton + static_cast<int>(alert.defaultButton);
+    gtk_widget_add_css_class(
+        gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), defaultResponse),
+        "suggested-action");
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), defaultResponse);
+
+    auto* pending = new Pending{std::move(done), nullptr};
+    if (alert.textFieldValue) {
+        GtkWidget* field = gtk_entry_new();
+        gtk_widget_set_size_request(field, textFieldWidth, textFieldHeight);
+        gtk_editable_set_text(GTK_EDITABLE(field), alert.textFieldValue->c_str());
+        gtk_entry_set_activates_default(GTK_ENTRY(field), TRUE);
+        gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))),
+                       field);
+        pending->textField = GTK_EDITABLE(field);
+    }
+    g_signal_connect(dialog, "response", G_CALLBACK(onResponse), pending);
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
+}  // namespace pelunna::platform

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <string>
+
+#include "platform/webkit/WebKitSession.hpp"
+#include "ports/WindowSystem.hpp"
+
+namespace pelunna::platform {
+
+// Screens and windows of the GTK display the application runs on.
+class GtkWindowSystem final : public WindowSystem {
+public:
+    // The application menu is titled `menuTitle`.
+    GtkWindowSystem(GtkApplication* application, WebKitSession& session, std::string menuTitle);
+
+    [[nodiscard]] std::optional<Rect> mainScreenFrame() const override;
+    std::shared_ptr<Window> createWindow(const WindowSettings& settings) override;
+    void setMainMenu(const std::vector<MenuItem>& items) override;
+
+private:
+    GtkApplication* application_;
+    WebKitSession& session_;
+    std::string menuTitle_;
+};
+
+}  // namespace pelunna::platform
