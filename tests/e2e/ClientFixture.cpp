@@ -274,16 +274,6 @@ std::string Client::window(const std::string& wmClass) {
     return wmClass == clientClass ? main_ : found.empty() ? "" : found.front();
 }
 
-std::string Client::dialog() {
-    const auto all = windows();
-    return all.size() != 2 ? "" : all[0] == window() ? all[1] : all[0];
-}
-
-::testing::AssertionResult Client::waitForWindows(std::size_t count) {
-    return waitFor([&] { return windows().size() == count; },
-                   std::to_string(count) + " windows of the client");
-}
-
 ::testing::AssertionResult Client::press(const std::string& window, const std::string& keys) {
     return run("xdotool windowactivate --sync " + window + " key " + keys).ok();
 }

@@ -82,9 +82,6 @@ protected:
     std::vector<std::string> windows(const std::string& wmClass = clientClass);
     // The first of them; the client's main window.
     std::string window(const std::string& wmClass = clientClass);
-    // The client's other window of two: a dialog.
-    std::string dialog();
-    ::testing::AssertionResult waitForWindows(std::size_t count);
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
