@@ -1,12 +1,10 @@
 #pragma once
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <algorithm>
-#include <functional>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "ports/Alerts.hpp"
 #include "ports/ContentHost.hpp"
@@ -21,19 +19,22 @@
 
 namespace pelunna::test {
 
+using testing::ElementsAre;
+using testing::IsEmpty;
+
 // A main queue on a manual clock: blocks run only when the test advances time past them.
 class FakeQueue final : public MainQueue {
 public:
     void async(std::function<void()> block) override { asyncAfter(0, std::move(block)); }
     void asyncAfter(double seconds, std::function<void()> block) override {
-        pending_.emplace(std::pair(now_ + seconds, sequence_++), std::move(block));
+        pending_.emplace(now_ + seconds, std::move(block));  // after those due at the same time
     }
     // Runs, in time order, every block due by now + seconds, including blocks they schedule.
     void advance(double seconds) {
         const double until = now_ + seconds;
-        while (!pending_.empty() && pending_.begin()->first.first <= until + 1e-9) {
+        while (!pending_.empty() && pending_.begin()->first <= until + 1e-9) {
             auto due = pending_.extract(pending_.begin());
-            now_ = std::max(now_, due.key().first);
+            now_ = std::max(now_, due.key());
             due.mapped()();
         }
         now_ = until;
@@ -42,19 +43,16 @@ public:
 
 private:
     double now_ = 0;
-    unsigned sequence_ = 0;
-    std::map<std::pair<double, unsigned>, std::function<void()>> pending_;
+    std::multimap<double, std::function<void()>> pending_;
 };
 
-class RecordingLog final : public Log {
-public:
+struct RecordingLog final : Log {
     void print(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
 };
 
 // A window whose full-screen bit changes only when the test says a transition completed.
-class FakeWindow final : public Window {
-public:
+struct FakeWindow final : Window {
     [[nodiscard]] std::uint64_t styleMask() const override { return mask; }
     void setStyleMask(std::uint64_t value) override { mask = value; }
     void toggleFullScreen() override { ++toggles; }
@@ -69,8 +67,7 @@ public:
     int toggles = 0;
 };
 
-class FakeWindowSystem final : public WindowSystem {
-public:
+struct FakeWindowSystem final : WindowSystem {
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override { return std::nullopt; }
     std::shared_ptr<Window> createWindow(const WindowSettings& settings) override {
         window->mask = settings.styleMask;
@@ -83,38 +80,34 @@ public:
 // Every engine call in one journal, so that tests can check their order.
 using Journal = std::vector<std::string>;
 
-class FakeEngineView final : public EngineView {
-public:
-    explicit FakeEngineView(Journal& journal) : journal_(journal) {}
+struct FakeEngineView final : EngineView {
+    explicit FakeEngineView(Journal& calls) : journal(calls) {}
     void loadRequest(const std::string& url, std::optional<double> timeout,
                      CachePolicy cachePolicy) override {
-        journal_.push_back(
+        journal.push_back(
             "load " + url + (timeout ? " " + std::to_string(static_cast<int>(*timeout)) : "") +
             (cachePolicy == CachePolicy::reloadIgnoringCacheData ? " ignoring cache" : ""));
     }
     void setPageZoom(double zoom) override { zooms.push_back(zoom); }
-    void reloadFromOrigin() override { journal_.push_back("reload"); }
-    void terminateWebProcess() override { journal_.push_back("terminate"); }
+    void reloadFromOrigin() override { journal.push_back("reload"); }
+    void terminateWebProcess() override { journal.push_back("terminate"); }
     [[nodiscard]] bool isWebProcessResponsive() const override { return responsive; }
     void showNotice(const std::optional<std::string>& text) override { notice = text; }
     [[nodiscard]] std::optional<std::string> currentUrl() const override { return shownUrl; }
     std::unique_ptr<EngineView> makePopup() override {
-        journal_.push_back("make popup");
-        return std::make_unique<FakeEngineView>(journal_);
+        journal.push_back("make popup");
+        return std::make_unique<FakeEngineView>(journal);
     }
 
     std::vector<double> zooms;
     std::optional<std::string> shownUrl;
     std::optional<std::string> notice;
     bool responsive = true;
-
-private:
-    Journal& journal_;
+    Journal& journal;
 };
 
 // The engine, which is also the data store its views share.
-class FakeEngine final : public Engine, public WebsiteDataStore {
-public:
+struct FakeEngine final : Engine, WebsiteDataStore {
     WebsiteDataStore& dataStore() override { return *this; }
     void removeData(WebsiteDataTypes types, std::function<void()> completion) override {
         journal.push_back(types == WebsiteDataTypes::all ? "remove all" : "remove caches");
@@ -139,8 +132,7 @@ public:
 };
 
 // Records each alert; the test answers it later, as the user would.
-class FakeAlerts final : public Alerts {
-public:
+struct FakeAlerts final : Alerts {
     void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override {
         shown.push_back(alert);
         answers.push_back(std::move(done));
@@ -150,8 +142,7 @@ public:
 };
 
 // The desktop's microphone decision, with its requests answered when the test says so.
-class FakeMicrophone final : public MicrophoneAuthorization {
-public:
+struct FakeMicrophone final : MicrophoneAuthorization {
     [[nodiscard]] MicrophoneStatus authorizationStatus() const override { return status; }
     void requestAccess(std::function<void(bool granted)> completion) override {
         requests.push_back(std::move(completion));
@@ -160,14 +151,12 @@ public:
     std::vector<std::function<void(bool)>> requests;
 };
 
-class FakeWorkspace final : public Workspace {
-public:
+struct FakeWorkspace final : Workspace {
     void openMicrophoneSettings() override { ++settingsOpened; }
     int settingsOpened = 0;
 };
 
-class FakeContentHost final : public ContentHost {
-public:
+struct FakeContentHost final : ContentHost {
     void showPermissionScreen(PermissionScreen& view) override { screen = &view; }
     void showWebContent() override { ++webContents; }
     PermissionScreen* screen = nullptr;
@@ -177,10 +166,6 @@ public:
 // Every service a decision may need, faked.
 struct FakeServices {
     web::WebServices web() { return {log, alerts, microphone, queue}; }
-    static web::ServiceConfig service(
-        std::string startUrl = "https://lab.pelunnalabs.com/pelunna_zov31d_labs/login/index.html") {
-        return {"pelunnalabs.com", std::move(startUrl), "PelunnaLabs/1.0"};
-    }
 
     FakeQueue queue;
     RecordingLog log;

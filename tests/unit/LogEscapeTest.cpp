@@ -10,11 +10,9 @@ using Rows = std::pair<std::string, std::string>[];
 // Control characters by code point, invalid UTF-8 byte by byte; everything else unchanged.
 TEST(LogEscape, OnlyControlCharactersAndInvalidBytesAreEscaped) {
     const Rows rows = {
-        {"", ""},
         {R"(back\slash "quoted")", R"(back\slash "quoted")"},
         {"தமிழ் 📱 \u00A0 after C1", "தமிழ் 📱 \u00A0 after C1"},
         {"a\r\nb\tc", R"(a\r\nb\tc)"},
-        {std::string("nul\0end", 7), R"(nul\u0000end)"},
         {"\x1B[31mred\x7F", R"(\u001B[31mred\u007F)"},
         {"next \xC2\x85 csi \xC2\x9B", R"(next \u0085 csi \u009B)"},
         {"lone \x85", R"(lone \x85)"},
@@ -22,7 +20,6 @@ TEST(LogEscape, OnlyControlCharactersAndInvalidBytesAreEscaped) {
         {"surrogate \xED\xA0\x80", R"(surrogate \xED\xA0\x80)"},
         {"beyond \xF4\x90\x80\x80", R"(beyond \xF4\x90\x80\x80)"},
         {"\xE0\xAE\n", R"(\xE0\xAE\n)"},
-        {"\xFF\xFE", R"(\xFF\xFE)"},
     };
     for (const auto& [input, expected] : rows) {
         EXPECT_EQ(escapeForLog(input), expected) << expected;

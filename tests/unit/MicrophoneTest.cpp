@@ -1,5 +1,3 @@
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -9,12 +7,10 @@
 #include "Fakes.hpp"
 #include "microphone/DesktopMicrophoneAuthorization.hpp"
 #include "microphone/PolicyFile.hpp"
+#include "platform/glib/PermissionStoreMessages.hpp"
 
 namespace pelunna::test {
 namespace {
-
-using testing::ElementsAre;
-using testing::IsEmpty;
 
 // The desktop around the authorization: its stored decision, policy file and privacy switch.
 struct Desk final : microphone::AdministratorPolicy, PrivacySwitch, DecisionStore {
@@ -39,6 +35,7 @@ struct Desk final : microphone::AdministratorPolicy, PrivacySwitch, DecisionStor
 // a decided request is answered later, as a prompt would be, without one.
 TEST(MicrophoneAuthorization, PolicyThenSwitchThenStoredAnswer) {
     using enum MicrophoneStatus;
+    // The policy restricts, the desktop's switch is off, the stored answer; the status.
     const std::tuple<bool, bool, std::optional<bool>, MicrophoneStatus> rows[] = {
         {false, false, std::nullopt, notDetermined},
         {false, false, true, authorized},
@@ -56,11 +53,9 @@ TEST(MicrophoneAuthorization, PolicyThenSwitchThenStoredAnswer) {
         desk.request();
         EXPECT_THAT(desk.answers, IsEmpty());
         desk.queue.advance(0);
-        EXPECT_EQ(desk.alerts.shown.size(), status == notDetermined ? 1u : 0u);
-        if (status != notDetermined) {
-            EXPECT_THAT(desk.answers, ElementsAre(status == authorized));
-            EXPECT_EQ(desk.stored, stored);
-        }
+        const bool decided = status != notDetermined;
+        EXPECT_EQ(desk.alerts.shown.size(), decided ? 0u : 1u);
+        EXPECT_EQ(desk.answers, decided ? std::vector{status == authorized} : std::vector<bool>{});
     }
 }
 
@@ -91,51 +86,83 @@ ssize_t failingRead(int, void*, std::size_t) {
     return -1;
 }
 
+// Only a missing file sets no policy; one that is there but cannot be read restricts, said once.
 TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
-    enum class Kind { none, file, directory, fifo };
-    struct Case {
-        const char* name;
-        std::string contents;
-        Kind kind;
-        bool restricts;
-        bool reported;
-        microphone::PolicyFile::Read read = ::read;
-        const char* queried = "policy";
-    };
-    const Case cases[] = {
-        {"missing", "", Kind::none, false, false},
-        {"folder is a file", "", Kind::file, false, false, ::read, "policy/policy"},
-        {"restricted", "restricted\n", Kind::file, true, false},
-        {"other word", "other", Kind::file, false, false},
-        {"directory", "", Kind::directory, true, true},
-        {"fifo", "", Kind::fifo, true, true},
-        {"read error", "other", Kind::file, true, true, failingRead},
-        {"past 4 KiB", std::string(4096, ' ') + "restricted", Kind::file, false, false},
-    };
+    enum Kind { none, file, directory, fifo };
+    // What is made at "policy", its contents, the path asked for below the folder, how it is read;
+    // whether it restricts, and whether it is reported unreadable.
+    const std::tuple<Kind, std::string, const char*, microphone::PolicyFile::Read, bool, bool>
+        rows[] = {
+            {none, "", "policy", ::read, false, false},
+            {file, "", "policy/policy", ::read, false, false},
+            {file, "restricted\n", "policy", ::read, true, false},
+            {file, "other", "policy", ::read, false, false},
+            {directory, "", "policy", ::read, true, true},
+            {fifo, "", "policy", ::read, true, true},
+            {file, "other", "policy", failingRead, true, true},
+            {file, std::string(4096, ' ') + "restricted", "policy", ::read, false, false},
+        };
     const fs::path folder = fs::temp_directory_path() / ("policy-" + std::to_string(getpid()));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [kind, contents, queried, read, restricts, reported] : rows) {
+        SCOPED_TRACE(testing::Message() << kind << " " << queried << " " << restricts);
         fs::remove_all(folder);
         fs::create_directory(folder);
         const fs::path made = folder / "policy";
-        if (c.kind == Kind::file) {
-            std::ofstream(made) << c.contents;
-        } else if (c.kind == Kind::directory) {
+        if (kind == file) {
+            std::ofstream(made) << contents;
+        } else if (kind == directory) {
             fs::create_directory(made);
-        } else if (c.kind == Kind::fifo) {
+        } else if (kind == fifo) {
             ASSERT_EQ(mkfifo(made.c_str(), 0600), 0);
         }
-        const std::string path = (folder / c.queried).string();
         RecordingLog log;
-        const microphone::PolicyFile policy(path, log, c.read);
-
-        EXPECT_EQ(policy.restricts(), c.restricts);
-        EXPECT_EQ(policy.restricts(), c.restricts);
-        const std::vector<std::string> reported{
-            "❌ Microphone policy unreadable, treating as restricted: " + path};
-        EXPECT_EQ(log.lines, c.reported ? reported : std::vector<std::string>{});
+        const microphone::PolicyFile policy((folder / queried).string(), log, read);
+        EXPECT_EQ(policy.restricts(), restricts);
+        EXPECT_EQ(policy.restricts(), restricts);
+        EXPECT_EQ(log.lines.size(), reported ? 1u : 0u);
     }
     fs::remove_all(folder);
+}
+
+constexpr char applicationId[] = "com.pelunnalabs.Labs";
+
+std::unique_ptr<GVariant, decltype(&g_variant_unref)> parse(const char* text) {
+    GVariant* value = g_variant_parse(nullptr, text, nullptr, nullptr, nullptr);
+    EXPECT_NE(value, nullptr) << text;
+    return {value, g_variant_unref};
+}
+
+TEST(PermissionStoreMessages, ChangedFollowsTheEntryAndIgnoresAnyOtherShape) {
+    const std::pair<const char*, std::optional<bool>> rows[] = {
+        {"('devices', 'microphone', false, <0>, {'com.pelunnalabs.Labs': ['yes']})", true},
+        {"('devices', 'microphone', true, <0>, {'com.pelunnalabs.Labs': ['yes']})", std::nullopt},
+        {"('devices', 'camera', false, <0>, {'com.pelunnalabs.Labs': ['yes']})", false},
+        {"('location', 'microphone', false, <0>, {'com.pelunnalabs.Labs': ['yes']})", false},
+        {"('devices', 'microphone')", false},
+        {"('devices', 'microphone', false, <0>, {'com.pelunnalabs.Labs': 'yes'})", false},
+        {"('devices', 'microphone', false, {'com.pelunnalabs.Labs': ['yes']}, <0>)", false},
+        {"()", false},
+    };
+    for (const auto& [message, expected] : rows) {
+        std::optional<bool> decision = false;
+        platform::followChange(parse(message).get(), applicationId, decision);
+        EXPECT_EQ(decision, expected) << message;
+    }
+}
+
+TEST(PermissionStoreMessages, ALookupReplyOfAnotherShapeDecidesNothing) {
+    const std::pair<const char*, std::optional<bool>> rows[] = {
+        {"({'com.pelunnalabs.Labs': ['no']}, <0>)", false},
+        // Only "yes" grants: any other answer the desktop stores refuses.
+        {"({'com.pelunnalabs.Labs': ['ask']}, <0>)", false},
+        {"({'com.pelunnalabs.Labs': ['no']}, 'data')", std::nullopt},
+        {"({'com.pelunnalabs.Labs': 'no'}, <0>)", std::nullopt},
+        {"('no',)", std::nullopt},
+    };
+    for (const auto& [message, expected] : rows) {
+        EXPECT_EQ(platform::decisionInLookup(parse(message).get(), applicationId), expected)
+            << message;
+    }
 }
 
 }  // namespace
