@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     pelunna::test::FakeContentHost host;
     pelunna::screens::ContentView view(
         {services.queue, log, services.microphone, services.workspace, services.alerts},
-        pelunna::test::FakeServices::service(), nullptr);
+        {"pelunnalabs.com", "https://lab.pelunnalabs.com/", "PelunnaLabs/1.0"}, nullptr);
     view.attach(host, engine);
     host.screen->continueToLabs();
     // A shown page is what Ctrl+R reloads.
