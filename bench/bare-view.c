@@ -30,8 +30,9 @@ int main(int argc, char** argv) {
     const char* rendering = g_getenv("PELUNNA_RENDERING");
     const gboolean cpu = rendering != NULL && strcmp(rendering, "cpu") == 0;
     /* GTK reads it when the first window gets its renderer; a value already set wins. */
-    if (cpu) {
-        g_setenv("GSK_RENDERER", "cairo", FALSE);
+    if (cpu && !g_getenv("GSK_RENDERER")) {
+        g_setenv("GSK_RENDERER", "cairo", TRUE);
+        g_setenv("GDK_DEBUG", "gl-disable", FALSE);
     }
     gtk_init();
     loop = g_main_loop_new(NULL, FALSE);
