@@ -1,7 +1,5 @@
 #include "EngineFixture.hpp"
 
-#include <algorithm>
-#include <cstring>
 #include <filesystem>
 
 namespace pelunna::test {
@@ -19,8 +17,8 @@ void enableMockCapture(GtkOverlay* overlay, GParamSpec*, gpointer) {
     WebKitFeatureList* features = webkit_settings_get_all_features();
     for (gsize i = 0; i < webkit_feature_list_get_length(features); ++i) {
         WebKitFeature* feature = webkit_feature_list_get(features, i);
-        if (std::strcmp(webkit_feature_get_identifier(feature),
-                        "MediaCaptureRequiresSecureConnection") == 0) {
+        if (g_strcmp0(webkit_feature_get_identifier(feature),
+                      "MediaCaptureRequiresSecureConnection") == 0) {
             webkit_settings_set_feature_enabled(settings, feature, FALSE);
         }
     }
@@ -28,26 +26,6 @@ void enableMockCapture(GtkOverlay* overlay, GParamSpec*, gpointer) {
 }
 
 }  // namespace
-
-SignalCount::SignalCount(const char* signal)
-    : viewClass_(g_type_class_ref(WEBKIT_TYPE_WEB_VIEW)),
-      signal_(g_signal_lookup(signal, WEBKIT_TYPE_WEB_VIEW)),
-      hook_(g_signal_add_emission_hook(
-          signal_, 0,
-          [](GSignalInvocationHint*, guint, const GValue*, gpointer self) -> gboolean {
-              ++static_cast<SignalCount*>(self)->value;
-              return TRUE;
-          },
-          this, nullptr)) {}
-
-SignalCount::~SignalCount() {
-    g_signal_remove_emission_hook(signal_, hook_);
-    g_type_class_unref(viewClass_);
-}
-
-std::string consoleLine(std::string_view body) {
-    return "📱 WebView Console: " + std::string(body);
-}
 
 EngineFixture::EngineFixture() {
     WebKitNetworkProxySettings* proxy =
@@ -61,48 +39,13 @@ EngineFixture::EngineFixture() {
     g_signal_connect(overlay_, "notify::child", G_CALLBACK(enableMockCapture), nullptr);
     gtk_window_set_child(window_, GTK_WIDGET(overlay_));
     gtk_window_present(window_);
+    server_.page("/", readyPage);
     engine_ = std::make_unique<platform::WebKitEngine>(session_, overlay_);
-}
-
-EngineFixture::~EngineFixture() {
-    webView_.reset();
-    if (window_ != nullptr) {
-        gtk_window_destroy(window_);
-    }
-}
-
-void EngineFixture::open(const std::string& pageUrl) {
-    const std::string ready = consoleLine(R"(["ready"])");
-    const int readyBefore = count(ready);
-    webView_.reset();
-    webView_ = std::make_unique<web::WebView>(
-        *engine_, web::WebServices{log_, alerts_, microphone_, queue_},
-        web::ServiceConfig{"pelunnalabs.com", pageUrl, "PelunnaLabs/1.0"});
-    // The root view updates the web view right after making it.
-    webView_->update(1.0, false);
-    EXPECT_TRUE(waitForLine(ready, readyBefore + 1)) << pageUrl << " did not get ready";
-}
-
-void EngineFixture::load(const std::string& pageUrl) {
-    open(pageUrl);
-    ASSERT_TRUE(waitForLine("✅ Page loaded successfully: " + pageUrl)) << pageUrl;
-    ASSERT_EQ(call("return window.lessonState = 'kept';"), R"("kept")");
-}
-
-std::vector<std::string> EngineFixture::linesSince(std::size_t from, bool console) const {
-    std::vector<std::string> lines;
-    std::copy_if(log_.lines.begin() + static_cast<std::ptrdiff_t>(from), log_.lines.end(),
-                 std::back_inserter(lines), [console](const std::string& line) {
-                     return line.starts_with(consoleLine("")) == console &&
-                            line != "🧹 Cache cleared";
-                 });
-    return lines;
 }
 
 std::string EngineFixture::call(const std::string& functionBody, WebKitWebView* view) {
     // The engine may answer after the wait gave up, so the answer outlives this call.
-    auto* answer = new std::shared_ptr<std::string>(std::make_shared<std::string>());
-    const std::shared_ptr<std::string> result = *answer;
+    const auto answer = std::make_shared<std::string>();
     webkit_web_view_call_async_javascript_function(
         view != nullptr ? view : webKitView(), functionBody.c_str(), -1, nullptr, nullptr, nullptr,
         nullptr,
@@ -119,8 +62,8 @@ std::string EngineFixture::call(const std::string& functionBody, WebKitWebView* 
             g_clear_object(&value);
             g_clear_error(&error);
         },
-        answer);
-    return runUntil([&] { return !result->empty(); }) ? *result : "error: no answer";
+        new std::shared_ptr<std::string>(answer));
+    return runUntil([&] { return !answer->empty(); }) ? *answer : "error: no answer";
 }
 
 }  // namespace pelunna::test

@@ -28,15 +28,14 @@ inline constexpr char labHost[] = "lab.pelunnalabs.com";
 inline constexpr char mediaHost[] = "media.pelunnalabs.com";
 inline constexpr char readyPage[] = R"(<!doctype html><script>console.log("ready")</script>)";
 
-class RecordingLog final : public Log {
-public:
+// The client's log, line by line.
+struct RecordingLog final : Log {
     void print(std::string_view line) override { lines.emplace_back(line); }
     std::vector<std::string> lines;
 };
 
 // Alerts that stay up until the test answers them, as a learner would.
-class HeldAlerts final : public Alerts {
-public:
+struct HeldAlerts final : Alerts {
     void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override {
         shown.push_back(alert);
         pending.push_back(std::move(done));
@@ -46,8 +45,7 @@ public:
 };
 
 // The desktop's microphone decision as the test sets it; requests wait for the test's answer.
-class ScriptedMicrophone final : public MicrophoneAuthorization {
-public:
+struct ScriptedMicrophone final : MicrophoneAuthorization {
     [[nodiscard]] MicrophoneStatus authorizationStatus() const override { return status; }
     void requestAccess(std::function<void(bool granted)> completion) override {
         held.push_back(std::move(completion));
@@ -56,31 +54,46 @@ public:
     std::vector<std::function<void(bool)>> held;
 };
 
-// Counts a WebKitWebView signal's emissions whatever the client's handlers answer: proof that
-// the engine asked, so that the absence of an answer's traces means something.
-class SignalCount {
-public:
-    explicit SignalCount(const char* signal);
-    ~SignalCount();
+// Counts a signal's emissions on any object of a type, whatever the client's handlers answer:
+// proof that the engine asked or acted, so that the absence of an answer's traces means something.
+struct SignalCount {
+    SignalCount(GType type, const char* name)
+        : typeClass(g_type_class_ref(type)),
+          signal(g_signal_lookup(name, type)),
+          hook(g_signal_add_emission_hook(signal, 0, count, this, nullptr)) {}
+    ~SignalCount() {
+        g_signal_remove_emission_hook(signal, hook);
+        g_type_class_unref(typeClass);
+    }
     SignalCount(const SignalCount&) = delete;
     SignalCount& operator=(const SignalCount&) = delete;
+    static gboolean count(GSignalInvocationHint*, guint, const GValue*, gpointer self) {
+        ++static_cast<SignalCount*>(self)->value;
+        return TRUE;
+    }
+    gpointer typeClass;
+    guint signal;
+    gulong hook;
     int value = 0;
-
-private:
-    gpointer viewClass_;
-    guint signal_;
-    gulong hook_;
 };
 
 // The line the client prints for a console message with the given body.
-std::string consoleLine(std::string_view body);
+inline std::string consoleLine(std::string_view body) {
+    return "📱 WebView Console: " + std::string(body);
+}
 
 // A shown window with the overlay the engine lays its views into, and the client's web view on
 // pages of a local server, built as the kiosk builds it, with the engine's mock capture devices.
+// The server's "/" is the ready page until a test serves another.
 class EngineFixture : public ::testing::Test {
 protected:
     EngineFixture();
-    ~EngineFixture() override;
+    ~EngineFixture() override {
+        webView_.reset();
+        if (window_ != nullptr) {
+            gtk_window_destroy(window_);
+        }
+    }
 
     [[nodiscard]] std::string url(const std::string& path,
                                   const std::string& host = labHost) const {
@@ -88,14 +101,38 @@ protected:
     }
     // Builds a web view on the page, replacing the previous one, and waits until the page logs
     // "ready" through the console bridge.
-    void open(const std::string& pageUrl);
+    void open(const std::string& pageUrl) {
+        const std::string ready = consoleLine(R"(["ready"])");
+        const int before = count(ready);
+        webView_.reset();
+        webView_ = std::make_unique<web::WebView>(
+            *engine_, web::WebServices{log_, alerts_, microphone_, queue_},
+            web::ServiceConfig{"pelunnalabs.com", pageUrl, "PelunnaLabs/1.0"});
+        // The root view updates the web view right after making it.
+        webView_->update(1.0, false);
+        EXPECT_TRUE(waitForLine(ready, before + 1)) << pageUrl << " did not get ready";
+    }
     // Also waits for the load's end and leaves a mark that a reload or a navigation would wipe.
-    void load(const std::string& pageUrl);
+    void load(const std::string& pageUrl) {
+        open(pageUrl);
+        ASSERT_TRUE(waitForLine("✅ Page loaded successfully: " + pageUrl)) << pageUrl;
+        ASSERT_EQ(call("return window.lessonState = 'kept';"), R"("kept")");
+    }
     // The main view's address and mark, and what they are while it shows the marked page.
     std::string shown() { return call("return [location.href, window.lessonState];"); }
     static std::string kept(const std::string& page) { return "[\"" + page + "\",\"kept\"]"; }
     [[nodiscard]] WebKitWebView* webKitView() const {
         return WEBKIT_WEB_VIEW(gtk_overlay_get_child(overlay_));
+    }
+    // What is laid over the main view, oldest first.
+    [[nodiscard]] std::vector<GtkWidget*> overlaid() const {
+        std::vector<GtkWidget*> widgets;
+        for (GtkWidget* child = gtk_widget_get_first_child(GTK_WIDGET(overlay_)); child != nullptr;
+             child = gtk_widget_get_next_sibling(child)) {
+            widgets.push_back(child);
+        }
+        std::erase(widgets, GTK_WIDGET(webKitView()));
+        return widgets;
     }
 
     [[nodiscard]] int count(const std::string& line) const {
@@ -107,9 +144,13 @@ protected:
     [[nodiscard]] std::size_t mark() const { return log_.lines.size(); }
     // The pages' console lines, or else the client's own lines but the cache removal's, which
     // comes at a time of its own, from the mark on.
-    [[nodiscard]] std::vector<std::string> linesSince(std::size_t from, bool console) const;
-    [[nodiscard]] std::vector<std::string> clientLinesSince(std::size_t from) const {
-        return linesSince(from, false);
+    [[nodiscard]] std::vector<std::string> linesSince(std::size_t from, bool console) const {
+        std::vector<std::string> lines(log_.lines.begin() + static_cast<std::ptrdiff_t>(from),
+                                       log_.lines.end());
+        std::erase_if(lines, [console](const std::string& line) {
+            return line.starts_with(consoleLine("")) != console || line == "🧹 Cache cleared";
+        });
+        return lines;
     }
 
     // Runs an async function body in the view's main frame; its result as JSON, or "error: ..."
