@@ -28,6 +28,7 @@ void enableMockCapture(GtkOverlay* overlay, GParamSpec*, gpointer) {
 }  // namespace
 
 EngineFixture::EngineFixture() {
+    microphone_.status = MicrophoneStatus::authorized;
     WebKitNetworkProxySettings* proxy =
         webkit_network_proxy_settings_new(server_.url("", "127.0.0.1").c_str(), nullptr);
     webkit_network_session_set_proxy_settings(session_.networkSession(),

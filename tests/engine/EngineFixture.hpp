@@ -11,13 +11,11 @@
 #include <utility>
 #include <vector>
 
+#include "../unit/Fakes.hpp"
 #include "TestServer.hpp"
 #include "platform/gtk/GtkMainQueue.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
 #include "platform/webkit/WebKitSession.hpp"
-#include "ports/Alerts.hpp"
-#include "ports/Log.hpp"
-#include "ports/MicrophoneAuthorization.hpp"
 #include "web/WebView.hpp"
 
 namespace pelunna::test {
@@ -27,32 +25,6 @@ namespace pelunna::test {
 inline constexpr char labHost[] = "lab.pelunnalabs.com";
 inline constexpr char mediaHost[] = "media.pelunnalabs.com";
 inline constexpr char readyPage[] = R"(<!doctype html><script>console.log("ready")</script>)";
-
-// The client's log, line by line.
-struct RecordingLog final : Log {
-    void print(std::string_view line) override { lines.emplace_back(line); }
-    std::vector<std::string> lines;
-};
-
-// Alerts that stay up until the test answers them, as a learner would.
-struct HeldAlerts final : Alerts {
-    void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override {
-        shown.push_back(alert);
-        pending.push_back(std::move(done));
-    }
-    std::vector<AlertSpec> shown;
-    std::vector<std::function<void(const AlertResponse&)>> pending;
-};
-
-// The desktop's microphone decision as the test sets it; requests wait for the test's answer.
-struct ScriptedMicrophone final : MicrophoneAuthorization {
-    [[nodiscard]] MicrophoneStatus authorizationStatus() const override { return status; }
-    void requestAccess(std::function<void(bool granted)> completion) override {
-        held.push_back(std::move(completion));
-    }
-    MicrophoneStatus status = MicrophoneStatus::authorized;
-    std::vector<std::function<void(bool)>> held;
-};
 
 // Counts a signal's emissions on any object of a type, whatever the client's handlers answer:
 // proof that the engine asked or acted, so that the absence of an answer's traces means something.
@@ -159,8 +131,9 @@ protected:
 
     TestServer server_;
     RecordingLog log_;
-    HeldAlerts alerts_;
-    ScriptedMicrophone microphone_;
+    // Alerts stay up, and microphone requests wait, until the test answers as a learner would.
+    FakeAlerts alerts_;
+    FakeMicrophone microphone_;
     platform::GtkMainQueue queue_;
     GtkWindow* window_ = nullptr;
     GtkOverlay* overlay_ = nullptr;

@@ -42,16 +42,16 @@ TEST_F(MediaCaptureTest, EachRequestIsJudgedByWhatItCapturesAndTheDesktopsDecisi
                   (std::vector<std::string>{
                       "🎤 Media capture requested by: lab.pelunnalabs.com, type: " + row.type,
                       row.decision}));
-        EXPECT_TRUE(microphone_.held.empty()) << "the learner was asked";
+        EXPECT_TRUE(microphone_.requests.empty()) << "the learner was asked";
     }
 
     // The page waits while the learner decides; a new page, as the engine keeps a grant.
     load(url("/"));
     microphone_.status = notDetermined;
     call("window.asked = (async () => {" + capture("getUserMedia({audio: true})") + "})();");
-    ASSERT_TRUE(runUntil([&] { return !microphone_.held.empty(); })) << "nobody was asked";
+    ASSERT_TRUE(runUntil([&] { return !microphone_.requests.empty(); })) << "nobody was asked";
     EXPECT_EQ(call("return await Promise.race([asked, 'pending']);"), R"("pending")");
-    microphone_.held.front()(true);
+    microphone_.requests.front()(true);
     EXPECT_EQ(call("return await asked;"), granted);
 }
 

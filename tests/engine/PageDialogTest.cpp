@@ -45,7 +45,7 @@ TEST_F(PageDialogTest, EachDialogShowsThePagesTextAndThePageGetsTheLearnersAnswe
         EXPECT_EQ(alerts_.shown[i].textFieldValue, row.field);
         const std::string answer = consoleLine(R"(["answer",)" + row.pageGets + "]");
         const int before = count(answer);
-        alerts_.pending.at(i)(AlertResponse{row.answer, row.typed});
+        alerts_.answers.at(i)(AlertResponse{row.answer, row.typed});
         EXPECT_TRUE(waitForLine(answer, before + 1));
     }
 
