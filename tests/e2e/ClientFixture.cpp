@@ -46,13 +46,13 @@ void Client::SetUp() {
     ASSERT_NE(dir, nullptr);
     root_ = dir;
     g_free(dir);
+    fs::remove(policy());
     for (const char* folder : {"home", "config", "bin", "runtime"}) {
         fs::create_directory(root_ / folder);
     }
     // Libraries may refuse a runtime folder that others can enter.
     fs::permissions(root_ / "runtime", fs::perms::owner_all, fs::perm_options::replace);
     startServer();
-    ASSERT_FALSE(HasFatalFailure());
     // The permission store and the portals this bus starts keep their state in the test's folders
     // and end with it. It prints its address once it listens.
     spawnHelper({"dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address",
@@ -81,15 +81,6 @@ void Client::TearDown() {
     // A document portal's mount may still hold its folder: scripts/headless unmounts it later.
     std::error_code ignored;
     fs::remove_all(root_, ignored);
-}
-
-void Client::startServer() {
-    try {
-        server_ = std::make_unique<test::TestServer>(PELUNNA_E2E_PORT);
-    } catch (const std::exception& error) {
-        FAIL() << error.what() << " (the client's start page is on port " << PELUNNA_E2E_PORT
-               << ": is another run using it?)";
-    }
 }
 
 char** Client::environment() const {

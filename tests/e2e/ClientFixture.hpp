@@ -45,9 +45,10 @@ protected:
     void TearDown() override;
 
     test::TestServer& server() { return *server_; }
-    // The service's server goes away and comes back, as a network does.
+    // The service's server goes away and comes back, as a network does. Its port is fixed: the
+    // client's start page names it.
     void stopServer() { server_.reset(); }
-    void startServer();
+    void startServer() { server_ = std::make_unique<test::TestServer>(PELUNNA_E2E_PORT); }
 
     // The client (or argv) with its output in the log, which starts anew.
     void start(const std::vector<std::string>& argv = {PELUNNA_E2E_CLIENT});
@@ -85,6 +86,10 @@ protected:
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
+    // The administrator's policy file of the client under test; none at the start of a test.
+    static std::filesystem::path policy() {
+        return std::filesystem::path(PELUNNA_E2E_POLICY_DIR) / "microphone-policy";
+    }
     [[nodiscard]] std::filesystem::path root() const { return root_; }
     // First on the client's PATH: stand-ins for desktop programs.
     [[nodiscard]] std::filesystem::path bin() const { return root_ / "bin"; }

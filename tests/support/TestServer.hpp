@@ -14,7 +14,6 @@ struct ServedRequest {
     std::string path;
     std::string userAgent;
     std::string cacheControl;
-    std::string cookie;
 };
 
 struct Response {
@@ -36,7 +35,6 @@ public:
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
-    [[nodiscard]] std::uint16_t port() const { return port_; }
     // "http://HOST:PORT" + path, or https.
     [[nodiscard]] std::string url(const std::string& path,
                                   const std::string& host = "localhost") const;
