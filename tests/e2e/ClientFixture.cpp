@@ -5,9 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <csignal>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>

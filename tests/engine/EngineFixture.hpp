@@ -4,7 +4,6 @@
 #include <webkit/webkit.h>
 
 #include <algorithm>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>

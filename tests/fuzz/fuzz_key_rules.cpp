@@ -1,6 +1,7 @@
 // The key-down rules: any sequence of key codes, modifiers and character texts gives exactly the
 // documented effect and disposition, the zoom never leaves [0.5, 3.0] and the page always shows
 // the current zoom.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,14 +60,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         const KeyDisposition disposition = view.handleKeyDown(event);
 
-        double expectedZoom = zoom;
-        if (command("=")) {
-            expectedZoom = zoom + 0.1 > 3.0 ? 3.0 : zoom + 0.1;
-        } else if (command("-")) {
-            expectedZoom = zoom - 0.1 <= 0.5 ? 0.5 : zoom - 0.1;
-        } else if (command("0")) {
-            expectedZoom = 1.0;
-        }
+        const double expectedZoom = command("=")   ? std::min(zoom + 0.1, 3.0)
+                                    : command("-") ? (zoom - 0.1 <= 0.5 ? 0.5 : zoom - 0.1)
+                                    : command("0") ? 1.0
+                                                   : zoom;
         const bool consumed = command("r") || command("=") || command("-") || command("0");
         FUZZ_CHECK(disposition == (consumed ? KeyDisposition::consume : KeyDisposition::passOn));
         FUZZ_CHECK(view.zoomLevel() == expectedZoom);

@@ -1,7 +1,5 @@
 #include "app/DrawingPathChoice.hpp"
 
-#include <algorithm>
-
 #include "Fakes.hpp"
 
 namespace pelunna::test {
