@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>

@@ -33,6 +33,9 @@ TEST_F(PopupTest, AServicePageOpensPopupsLaidOverItWithTheSameConfigurationUntil
     const std::string popupUrl = url("/popup", mediaHost);
     WebKitWebView* popup = openPopup(popupUrl);
     ASSERT_NE(popup, nullptr);
+    // It draws on the CPU like its opener, the fixture's choice for a machine without a GPU.
+    EXPECT_EQ(webkit_settings_get_hardware_acceleration_policy(webkit_web_view_get_settings(popup)),
+              WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     // The page scripts ran in it and it sent the client's user agent.
     EXPECT_TRUE(waitForLine(consoleLine("[\"popup\"," + userAgent + "]")));
     for (const ServedRequest& request : server_.requests()) {
