@@ -190,22 +190,17 @@ std::vector<std::size_t> Client::where(const std::string& line, bool prefix) con
 
 ::testing::AssertionResult Client::waitFor(const std::function<bool()>& condition,
                                            const std::string& what, double seconds) {
-    if (test::runUntil(condition, seconds)) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure() << "no " << what << " within " << seconds << " s";
+    return test::runUntil(condition, seconds)
+               ? ::testing::AssertionSuccess()
+               : ::testing::AssertionFailure() << "no " << what << " within " << seconds << " s";
 }
 
 ::testing::AssertionResult Client::waitForLine(const std::string& line, int occurrence, bool prefix,
                                                double seconds) {
     // A client that has exited has said everything.
     test::runUntil([&] { return count(line, prefix) >= occurrence || exitedByNow(); }, seconds);
-    if (count(line, prefix) >= occurrence) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "no line " << (prefix ? "starting " : "") << "\"" << line << "\" (" << occurrence
-           << ") within " << seconds << " s";
+    return waitFor([&] { return count(line, prefix) >= occurrence; },
+                   "line \"" + line + "\" " + std::to_string(occurrence) + " times", 0);
 }
 
 bool Client::exitedByNow() {
@@ -261,6 +256,12 @@ std::string Client::window(const std::string& wmClass) {
         main_ = found.front();
     }
     return wmClass == clientClass ? main_ : found.empty() ? "" : found.front();
+}
+
+std::string Client::dialog() {
+    std::vector<std::string> all;
+    EXPECT_TRUE(waitFor([&] { return (all = windows()).size() == 2; }, "dialog"));
+    return all.size() != 2 ? "" : all[0] == window() ? all[1] : all[0];
 }
 
 ::testing::AssertionResult Client::press(const std::string& window, const std::string& keys) {

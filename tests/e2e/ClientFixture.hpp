@@ -83,6 +83,8 @@ protected:
     std::vector<std::string> windows(const std::string& wmClass = clientClass);
     // The first of them; the client's main window.
     std::string window(const std::string& wmClass = clientClass);
+    // The client's second window, over the main one: a dialog.
+    std::string dialog();
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
