@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "web/AllowedHost.hpp"
@@ -9,6 +10,20 @@
 namespace pelunna::web {
 
 namespace {
+
+// At most maxDialogTextBytes of the page's text, cut between characters; a cut message ends
+// with "…", a cut default text (which the page may get back) ends where it was cut.
+std::string dialogText(const std::string& text, std::string_view mark) {
+    if (text.size() <= Coordinator::maxDialogTextBytes) {
+        return text;
+    }
+    std::size_t end = Coordinator::maxDialogTextBytes - mark.size();
+    // Back to the first byte of a UTF-8 sequence: continuation bytes are 10xxxxxx.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) {
+        --end;
+    }
+    return text.substr(0, end) + std::string(mark);
+}
 
 std::string describe(MediaCaptureType type) {
     switch (type) {
@@ -297,14 +312,14 @@ std::function<void(Args...)> Coordinator::trackDialog(std::function<void(Args...
 void Coordinator::runJavaScriptAlertPanel(const std::string& message,
                                           std::function<void()> completion) {
     alerts_.runModal(
-        {message, "", {"OK"}, std::nullopt},
+        {dialogText(message, "…"), "", {"OK"}, std::nullopt},
         [completion = trackDialog(std::move(completion))](const AlertResponse&) { completion(); });
 }
 
 void Coordinator::runJavaScriptConfirmPanel(const std::string& message,
                                             std::function<void(bool)> completion) {
     alerts_.runModal(
-        {message, "", {"OK", "Cancel"}, std::nullopt},
+        {dialogText(message, "…"), "", {"OK", "Cancel"}, std::nullopt},
         [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
             completion(response.code == AlertResponse::firstButton);
         });
@@ -314,7 +329,7 @@ void Coordinator::runJavaScriptTextInputPanel(
     const std::string& prompt, const std::optional<std::string>& defaultText,
     std::function<void(std::optional<std::string>)> completion) {
     alerts_.runModal(
-        {prompt, "", {"OK", "Cancel"}, defaultText.value_or("")},
+        {dialogText(prompt, "…"), "", {"OK", "Cancel"}, dialogText(defaultText.value_or(""), "")},
         [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
             if (response.code == AlertResponse::firstButton) {
                 completion(response.textFieldValue);

@@ -19,6 +19,8 @@ class Coordinator final : public EngineViewDelegate {
 public:
     // The start page must commit within this, or the load counts as failed.
     static constexpr double startRequestTimeoutSeconds = 60.0;
+    // Laying out a page's megabyte of dialog text would hold the window for many seconds.
+    static constexpr std::size_t maxDialogTextBytes = 1024;
     Coordinator(WebServices services, std::string allowedDomain, std::string startUrl);
 
     // The view that shows the service; every other view is one of its popups.

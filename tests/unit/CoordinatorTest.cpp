@@ -141,6 +141,34 @@ TEST(MediaCapture, OnlyTheServicesMicrophoneIsGrantedAndOnlyAsTheDesktopDecides)
     }
 }
 
+// A page's dialog text is cut between characters, so that laying it out cannot hold the window;
+// the cut message says so, the default text (which the page may get back) does not.
+TEST(PageDialogs, LongTextIsCutBetweenCharacters) {
+    std::string tamil = "ab";
+    for (int i = 0; i < 400; ++i) {
+        tamil += "த";  // three bytes
+    }
+    // The page's text, the message shown, the default text shown.
+    const std::tuple<std::string, std::string, std::string> rows[] = {
+        {"வணக்கம் 🎤", "வணக்கம் 🎤", "வணக்கம் 🎤"},
+        {std::string(1024, 'a'), std::string(1024, 'a'), std::string(1024, 'a')},
+        {std::string(1025, 'a'), std::string(1021, 'a') + "…", std::string(1024, 'a')},
+        {tamil, tamil.substr(0, 2 + 339 * 3) + "…", tamil.substr(0, 2 + 340 * 3)},
+    };
+    for (const auto& [text, message, defaultText] : rows) {
+        Page page;
+        page.engine.delegate->runJavaScriptAlertPanel(text, [] {});
+        page.engine.delegate->runJavaScriptConfirmPanel(text, [](bool) {});
+        page.engine.delegate->runJavaScriptTextInputPanel(text, text, [](auto) {});
+        const std::vector<AlertSpec>& shown = page.services.alerts.shown;
+        ASSERT_EQ(shown.size(), 3u);
+        EXPECT_EQ(shown[0].messageText, message);
+        EXPECT_EQ(shown[1].messageText, message);
+        EXPECT_EQ(shown[2].messageText, message);
+        EXPECT_EQ(shown[2].textFieldValue, defaultText);
+    }
+}
+
 TEST(PageRecovery, CrashesReloadTheLastPageThriceAMinuteThenWaitForTheLearner) {
     Page page;
     page.show(lesson);
