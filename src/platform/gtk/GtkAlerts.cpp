@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/gtk/InspectorKeys.hpp"
+
 namespace pelunna::platform {
 namespace {
 
@@ -43,6 +45,7 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     // The application's shortcuts work over an alert too: Ctrl+Q must free a learner from a page
     // that raises one alert after another.
     gtk_window_set_application(GTK_WINDOW(dialog), application_);
+    refuseInspectorKeys(GTK_WINDOW(dialog));
     // Drawn by the client, as the rest of the kiosk is, not framed by the window manager.
     gtk_window_set_titlebar(GTK_WINDOW(dialog), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
     const int defaultResponse = AlertResponse::firstButton + static_cast<int>(alert.defaultButton);

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/gtk/GtkPermissionScreen.hpp"
+#include "platform/gtk/InspectorKeys.hpp"
 
 namespace pelunna::platform {
 namespace {
@@ -40,6 +41,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
                      }),
                      this);
     gtk_widget_add_css_class(GTK_WIDGET(window_), "pelunna-main-window");
+    refuseInspectorKeys(window_);
     gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
                                 static_cast<int>(settings.contentRect.size.height));
     gtk_window_set_resizable(window_, (settings.styleMask & StyleMask::resizable) != 0);
