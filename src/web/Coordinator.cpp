@@ -123,6 +123,11 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
     if (url && url->host && isAllowedHost(*url->host, allowedDomain_)) {
+        if (popups_.size() >= maxOpenPopups) {
+            log_.print("❌ Blocking popup for: " + *url->host + ", " +
+                       std::to_string(maxOpenPopups) + " already open");
+            return nullptr;
+        }
         log_.print("✅ Allowing popup for: " + *url->host);
         popups_.push_back(requesting.makePopup());
         return popups_.back().get();
@@ -148,6 +153,8 @@ void Coordinator::webViewDidClose(EngineView& view) {
 }
 
 void Coordinator::reloadMainView() {
+    // Ctrl+R brings back the lab itself, not a popup laid over it.
+    popups_.clear();
     recovery_.reloadRequested();
     mainView_->showNotice(std::nullopt);
     if (pageProcessGone_ || !recovery_.hasCommitted()) {

@@ -21,6 +21,8 @@ public:
     static constexpr double startRequestTimeoutSeconds = 60.0;
     // Laying out a page's megabyte of dialog text would hold the window for many seconds.
     static constexpr std::size_t maxDialogTextBytes = 1024;
+    // Each popup is a page laid over the lab: a page opening them in a loop would fill the memory.
+    static constexpr std::size_t maxOpenPopups = 8;
     Coordinator(WebServices services, std::string allowedDomain, std::string startUrl);
 
     // The view that shows the service; every other view is one of its popups.

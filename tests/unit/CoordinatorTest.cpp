@@ -100,6 +100,15 @@ TEST(Popups, OnlyServicePopupsOpenAndEachClosesOnItsOwnRequest) {
     EXPECT_EQ(coordinator.openPopupCount(), 1u);
     coordinator.webViewDidClose(*first);
     EXPECT_EQ(coordinator.openPopupCount(), 0u);
+
+    // Eight at a time at most; Ctrl+R closes them all.
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_EQ(open("https://lab.pelunnalabs.com/b") != nullptr, i < 8) << i;
+    }
+    EXPECT_EQ(page.services.log.lines.back(),
+              "❌ Blocking popup for: lab.pelunnalabs.com, 8 already open");
+    page.pressReload();
+    EXPECT_EQ(coordinator.openPopupCount(), 0u);
 }
 
 // The learner consented to the microphone only, for the service only. A refusal the desktop
