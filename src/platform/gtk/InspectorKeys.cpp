@@ -5,7 +5,7 @@ namespace {
 
 gboolean onKeyPressed(GtkEventControllerKey* /*controller*/, guint keyval, guint /*keycode*/,
                       GdkModifierType state, gpointer /*data*/) {
-    const GdkModifierType both = static_cast<GdkModifierType>(GDK_CONTROL_MASK | GDK_SHIFT_MASK);
+    const auto both = static_cast<GdkModifierType>(GDK_CONTROL_MASK | GDK_SHIFT_MASK);
     const guint key = gdk_keyval_to_lower(keyval);
     return (state & both) == both && (key == GDK_KEY_i || key == GDK_KEY_d) ? TRUE : FALSE;
 }
