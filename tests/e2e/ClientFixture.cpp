@@ -76,6 +76,7 @@ void Client::TearDown() {
         }
     }
     server_.reset();
+    fs::remove(policy());
     // A document portal's mount may still hold its folder: scripts/headless unmounts it later.
     std::error_code ignored;
     fs::remove_all(root_, ignored);

@@ -88,7 +88,7 @@ protected:
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 
-    // The administrator's policy file of the client under test; none at the start of a test.
+    // The administrator's policy file of the client under test; none outside a test's own.
     static std::filesystem::path policy() {
         return std::filesystem::path(PELUNNA_E2E_POLICY_DIR) / "microphone-policy";
     }
