@@ -50,6 +50,16 @@ enum class CertificateProblem {
     other
 };
 
+// Why a load never reached its page. Superseded: another load took its place, or the client
+// refused it; any other failure means the server could not be reached.
+enum class LoadFailure { unreachable, superseded };
+
+// A message laid over the page for the learner: what happened and, below it, what to do.
+struct Notice {
+    std::string text;
+    std::string detail;
+};
+
 // Why a page process ended.
 enum class ProcessTermination { crashed, exceededMemoryLimit, endedByClient };
 
@@ -76,10 +86,13 @@ public:
     virtual void didCommitNavigation(EngineView& view) = 0;
     virtual void didFinishNavigation(EngineView& view) = 0;
     virtual void didFailNavigation(const std::string& description) = 0;
-    virtual void didFailProvisionalNavigation(const std::string& description) = 0;
+    virtual void didFailProvisionalNavigation(EngineView& view, const std::string& description,
+                                              LoadFailure failure) = 0;
     // The load never reaches the page: its server's certificate is not trusted.
-    virtual void didFailCertificateCheck(const std::string& host,
+    virtual void didFailCertificateCheck(EngineView& view, const std::string& host,
                                          const std::vector<CertificateProblem>& problems) = 0;
+    // The desktop says the network is there, after a change.
+    virtual void networkDidBecomeAvailable() = 0;
 
     // The view's page process is gone; the view shows nothing until it loads again.
     virtual void webProcessDidTerminate(EngineView& view, ProcessTermination reason) = 0;
@@ -118,8 +131,8 @@ public:
     // Ends the view's page process, which the delegate then hears about.
     virtual void terminateWebProcess() = 0;
     [[nodiscard]] virtual bool isWebProcessResponsive() const = 0;
-    // A message laid over the page for the learner; none hides it.
-    virtual void showNotice(const std::optional<std::string>& text) = 0;
+    // Laid over the page; none hides it.
+    virtual void showNotice(const std::optional<Notice>& notice) = 0;
     [[nodiscard]] virtual std::optional<std::string> currentUrl() const = 0;
     // A view laid over this one, covering it as it resizes, with the same configuration and
     // delegate; it leaves the screen when destroyed.

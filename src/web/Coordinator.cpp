@@ -71,7 +71,12 @@ std::string describe(CertificateProblem problem) {
     return "invalid";
 }
 
-constexpr char noticeAfterCrashes[] = "The lab stopped working. Press Ctrl+R to try again.";
+const Notice noticeAfterCrashes{"The lab stopped working. Press Ctrl+R to try again.", ""};
+const Notice unreachableNotice{"The lab can't be reached. Trying again…",
+                               "Press Ctrl+R to try now."};
+// A certificate nobody vouches for is never tried again: the computer's trust must change first.
+const Notice untrustedNotice{"The lab's connection is not secure, so it was not opened.",
+                             "Ask your lab's administrator."};
 
 AlertSpec microphoneDeniedAlert() {
     return {"Microphone Access Required",
@@ -89,7 +94,8 @@ Coordinator::Coordinator(WebServices services, std::string allowedDomain, std::s
       log_(services.log),
       alerts_(services.alerts),
       allowedDomain_(std::move(allowedDomain)),
-      recovery_(services.queue, std::move(startUrl)) {}
+      recovery_(services.queue, std::move(startUrl)),
+      retry_(services.queue, [this] { tryLabAgain(); }) {}
 
 bool Coordinator::isAllowed(const std::optional<std::string>& host) const {
     return host && isAllowedHost(*host, allowedDomain_);
@@ -156,8 +162,8 @@ void Coordinator::reloadMainView() {
     // Ctrl+R brings back the lab itself, not a popup laid over it.
     popups_.clear();
     recovery_.reloadRequested();
-    mainView_->showNotice(std::nullopt);
-    if (pageProcessGone_ || !recovery_.hasCommitted()) {
+    retry_.reset();
+    if (!recovery_.showsPage()) {
         loadAfresh(CachePolicy::reloadIgnoringCacheData);
     } else if (!mainView_->isWebProcessResponsive() &&
                recovery_.shouldEndUnresponsivePage(openDialogs_ > 0)) {
@@ -169,14 +175,26 @@ void Coordinator::reloadMainView() {
 }
 
 void Coordinator::loadAfresh(CachePolicy cachePolicy) {
-    pageProcessGone_ = false;
     const std::optional<double> timeout =
         recovery_.hasCommitted() ? std::nullopt : std::optional(startRequestTimeoutSeconds);
     mainView_->loadRequest(recovery_.pageToReload(), timeout, cachePolicy);
 }
 
+void Coordinator::tryLabAgain() {
+    if (quitting_) {
+        return;
+    }
+    log_.print("🔄 Trying the lab again: " + recovery_.pageToReload());
+    loadAfresh(CachePolicy::reloadIgnoringCacheData);
+}
+
+void Coordinator::networkDidBecomeAvailable() {
+    retry_.networkCameUp();
+}
+
 void Coordinator::endPageProcesses() {
     quitting_ = true;
+    retry_.reset();
     if (mainView_ != nullptr) {
         mainView_->terminateWebProcess();
     }
@@ -196,16 +214,17 @@ void Coordinator::webProcessDidTerminate(EngineView& view, ProcessTermination re
     }
     log_.print("❌ Web content process terminated: " + describe(reason));
     popups_.clear();
+    recovery_.pageProcessEnded();
+    retry_.reset();
     if (recovery_.mayReloadAfterTermination()) {
         // A plain request: a form the learner sent must not be sent twice.
         loadAfresh(CachePolicy::useProtocolCachePolicy);
         return;
     }
-    pageProcessGone_ = true;
     log_.print("❌ Not reloading again after " + std::to_string(PageRecovery::reloadBudget) +
                " crashes in " +
                std::to_string(static_cast<int>(PageRecovery::budgetWindowSeconds)) + " s");
-    mainView_->showNotice(std::string(noticeAfterCrashes));
+    mainView_->showNotice(noticeAfterCrashes);
 }
 
 void Coordinator::webProcessResponsivenessDidChange(EngineView& view, bool responsive) {
@@ -232,16 +251,26 @@ void Coordinator::didCommitNavigation(EngineView& view) {
     if (const auto url = view.currentUrl()) {
         recovery_.didCommit(*url);
     }
+    retry_.reset();
+    view.showNotice(std::nullopt);
 }
 
-void Coordinator::didFailCertificateCheck(const std::string& host,
+bool Coordinator::leavesNothingShown(const EngineView& view) const {
+    return &view == mainView_ && !quitting_ && !recovery_.showsPage();
+}
+
+void Coordinator::didFailCertificateCheck(EngineView& view, const std::string& host,
                                           const std::vector<CertificateProblem>& problems) {
     std::string words;
     for (const CertificateProblem problem : problems) {
         words += (words.empty() ? "" : ", ") + describe(problem);
     }
-    didFailProvisionalNavigation("TLS certificate for " + host + ": " +
-                                 (words.empty() ? describe(CertificateProblem::other) : words));
+    log_.print("❌ Provisional navigation failed: TLS certificate for " + host + ": " +
+               (words.empty() ? describe(CertificateProblem::other) : words));
+    if (leavesNothingShown(view)) {
+        retry_.reset();
+        view.showNotice(untrustedNotice);
+    }
 }
 
 void Coordinator::didFinishNavigation(EngineView& view) {
@@ -252,8 +281,13 @@ void Coordinator::didFailNavigation(const std::string& description) {
     log_.print("❌ Navigation failed: " + description);
 }
 
-void Coordinator::didFailProvisionalNavigation(const std::string& description) {
+void Coordinator::didFailProvisionalNavigation(EngineView& view, const std::string& description,
+                                               LoadFailure failure) {
     log_.print("❌ Provisional navigation failed: " + description);
+    if (failure == LoadFailure::unreachable && leavesNothingShown(view)) {
+        view.showNotice(unreachableNotice);
+        retry_.loadFailed();
+    }
 }
 
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ports/Engine.hpp"
+#include "web/LabRetry.hpp"
 #include "web/PageRecovery.hpp"
 #include "web/WebServices.hpp"
 
@@ -13,8 +14,9 @@ namespace pelunna::web {
 // The delegate of the web view and of its popups: keeps navigation on the service's domain,
 // opens and closes the service's popups, logs load outcomes, passes the desktop's microphone
 // decision through to the service's pages, answers page dialogs and prints what the console
-// bridge posts. It also brings the page back when its process dies or hangs, and refuses every
-// way a file could leave the page.
+// bridge posts. It also brings the page back when its process dies or hangs or the lab cannot be
+// reached, says so over a view that shows nothing, and refuses every way a file could leave the
+// page.
 class Coordinator final : public EngineViewDelegate {
 public:
     // The start page must commit within this, or the load counts as failed.
@@ -42,9 +44,11 @@ public:
     void didCommitNavigation(EngineView& view) override;
     void didFinishNavigation(EngineView& view) override;
     void didFailNavigation(const std::string& description) override;
-    void didFailProvisionalNavigation(const std::string& description) override;
-    void didFailCertificateCheck(const std::string& host,
+    void didFailProvisionalNavigation(EngineView& view, const std::string& description,
+                                      LoadFailure failure) override;
+    void didFailCertificateCheck(EngineView& view, const std::string& host,
                                  const std::vector<CertificateProblem>& problems) override;
+    void networkDidBecomeAvailable() override;
     void webProcessDidTerminate(EngineView& view, ProcessTermination reason) override;
     void webProcessResponsivenessDidChange(EngineView& view, bool responsive) override;
     void didBlockDownload(const std::string& url) override;
@@ -71,6 +75,9 @@ public:
 private:
     [[nodiscard]] bool isAllowed(const std::optional<std::string>& host) const;
     void loadAfresh(CachePolicy cachePolicy);
+    void tryLabAgain();
+    // Whether a failed load leaves the learner in front of nothing, to be told why.
+    [[nodiscard]] bool leavesNothingShown(const EngineView& view) const;
     // Counts the page's dialog until its completion runs.
     template <typename... Args>
     std::function<void(Args...)> trackDialog(std::function<void(Args...)> completion);
@@ -84,9 +91,8 @@ private:
     bool lastRefreshState_ = false;
     EngineView* mainView_ = nullptr;
     PageRecovery recovery_;
+    LabRetry retry_;
     int openDialogs_ = 0;
-    // Given up after too many deaths: the view shows nothing until the learner reloads.
-    bool pageProcessGone_ = false;
     bool quitting_ = false;
 };
 

@@ -19,8 +19,15 @@ public:
 
     PageRecovery(const MainQueue& clock, std::string startUrl);
 
-    void didCommit(const std::string& url) { lastCommittedUrl_ = url; }
+    void didCommit(const std::string& url) {
+        lastCommittedUrl_ = url;
+        processEnded_ = false;
+    }
+    // The view shows nothing from now until its next commit.
+    void pageProcessEnded() { processEnded_ = true; }
     [[nodiscard]] bool hasCommitted() const { return lastCommittedUrl_.has_value(); }
+    // Whether the learner sees a page, rather than nothing.
+    [[nodiscard]] bool showsPage() const { return hasCommitted() && !processEnded_; }
     // The page to load afresh: the last one shown (as a plain request, never a resubmitted form),
     // or the start page when none was.
     [[nodiscard]] const std::string& pageToReload() const;
@@ -37,6 +44,7 @@ private:
     const MainQueue& clock_;
     std::string startUrl_;
     std::optional<std::string> lastCommittedUrl_;
+    bool processEnded_ = false;
     std::deque<double> automaticReloads_;
     std::optional<double> lastRequestedReload_;
 };

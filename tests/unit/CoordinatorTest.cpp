@@ -197,9 +197,10 @@ TEST(PageRecovery, CrashesReloadTheLastPageThriceAMinuteThenWaitForTheLearner) {
     EXPECT_THAT(page.calls(), IsEmpty());
     EXPECT_EQ(page.engine.view->notice, "The lab stopped working. Press Ctrl+R to try again.");
 
-    // Ctrl+R brings the page back, hides the notice and starts the budget over.
+    // Ctrl+R brings the page back, which hides the notice, and starts the budget over.
     page.pressReload();
     EXPECT_THAT(page.calls(), ElementsAre("load " + lesson + " ignoring cache"));
+    page.show(lesson);
     EXPECT_EQ(page.engine.view->notice, std::nullopt);
     for (int death = 1; death <= 4; ++death) {
         page.crash();
@@ -223,6 +224,88 @@ TEST(PageRecovery, BeforeAnyPageWasShownTheStartPageIsLoadedAgain) {
     EXPECT_EQ(page.services.log.lines.size(), 2u);
     page.engine.removals.at(0)();
     EXPECT_EQ(page.services.log.lines.back(), "🧹 Cache cleared");
+}
+
+// A lab that cannot be reached is told and tried again by itself, ever less often, at once when
+// the network comes up, and from the start again after Ctrl+R; until the lab shows.
+TEST(LabRetry, AnUnreachableLabIsTriedAgainUntilItShows) {
+    Page page;
+    const auto fail = [&page](LoadFailure failure = LoadFailure::unreachable) {
+        page.engine.delegate->didFailProvisionalNavigation(*page.engine.view, "refused", failure);
+    };
+    // Seconds after a failure, and whether a try comes then.
+    const auto tryComesAfter = [&page](double seconds) {
+        page.calls();
+        page.services.queue.advance(seconds - 0.01);
+        const bool early = !page.calls().empty();
+        page.services.queue.advance(0.01);
+        return !early && page.calls() == Journal{"load " + startUrl + " 60 ignoring cache"};
+    };
+    fail();
+    EXPECT_EQ(page.engine.view->notice, "The lab can't be reached. Trying again…");
+    EXPECT_TRUE(tryComesAfter(5));
+    EXPECT_EQ(page.services.log.lines.back(), "🔄 Trying the lab again: " + startUrl);
+    for (const double delay : {10, 20, 40, 60, 60}) {
+        fail();
+        EXPECT_TRUE(tryComesAfter(delay)) << delay;
+    }
+    fail();
+    page.engine.delegate->networkDidBecomeAvailable();
+    page.engine.delegate->networkDidBecomeAvailable();
+    EXPECT_EQ(page.calls().size(), 1u);
+    page.services.queue.advance(600);
+    EXPECT_THAT(page.calls(), IsEmpty());  // nothing was left scheduled
+    fail(LoadFailure::superseded);         // another load took its place: nothing to do
+    page.services.queue.advance(600);
+    EXPECT_THAT(page.calls(), IsEmpty());
+    page.pressReload();
+    fail();
+    EXPECT_TRUE(tryComesAfter(5));
+
+    page.show(startUrl);
+    EXPECT_EQ(page.engine.view->notice, std::nullopt);
+    fail();  // the learner still sees the lab: no notice, no retry
+    page.services.queue.advance(600);
+    EXPECT_THAT(page.calls(), IsEmpty());
+    EXPECT_EQ(page.engine.view->notice, std::nullopt);
+}
+
+// Only a view that shows nothing tells why, and only an unreachable lab is tried again.
+TEST(LabRetry, UntrustedCertificatesPopupsAndQuitAreNeverRetried) {
+    const auto certificate = [](Page& page, EngineView& view) {
+        page.engine.delegate->didFailCertificateCheck(view, "lab.pelunnalabs.com",
+                                                      {CertificateProblem::unknownAuthority});
+    };
+    const auto unreachable = [](Page& page, EngineView& view) {
+        page.engine.delegate->didFailProvisionalNavigation(view, "refused",
+                                                           LoadFailure::unreachable);
+    };
+    Page untrusted;
+    certificate(untrusted, *untrusted.engine.view);
+    EXPECT_EQ(untrusted.engine.view->notice,
+              "The lab's connection is not secure, so it was not opened.");
+    Page popup;
+    popup.show(lesson);
+    unreachable(popup, *popup.popup());
+    Page quitting;
+    quitting.view.endPageProcesses();
+    unreachable(quitting, *quitting.engine.view);
+    for (Page* page : {&untrusted, &popup, &quitting}) {
+        page->calls();
+        page->engine.delegate->networkDidBecomeAvailable();
+        page->services.queue.advance(600);
+        EXPECT_THAT(page->calls(), IsEmpty());
+    }
+    EXPECT_EQ(quitting.engine.view->notice, std::nullopt);
+
+    // A page whose process died and whose reload failed shows nothing: the lab is tried again.
+    Page crashed;
+    crashed.show(lesson);
+    crashed.crash();
+    unreachable(crashed, *crashed.engine.view);
+    crashed.calls();
+    crashed.services.queue.advance(5);
+    EXPECT_THAT(crashed.calls(), ElementsAre("load " + lesson + " ignoring cache"));
 }
 
 TEST(PageRecovery, QuitEndsEveryPageProcessAndIgnoresTheirEnd) {

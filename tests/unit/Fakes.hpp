@@ -92,7 +92,9 @@ struct FakeEngineView final : EngineView {
     void reloadFromOrigin() override { journal.push_back("reload"); }
     void terminateWebProcess() override { journal.push_back("terminate"); }
     [[nodiscard]] bool isWebProcessResponsive() const override { return responsive; }
-    void showNotice(const std::optional<std::string>& text) override { notice = text; }
+    void showNotice(const std::optional<Notice>& shown) override {
+        notice = shown ? std::optional(shown->text) : std::nullopt;
+    }
     [[nodiscard]] std::optional<std::string> currentUrl() const override { return shownUrl; }
     std::unique_ptr<EngineView> makePopup() override {
         journal.push_back("make popup");

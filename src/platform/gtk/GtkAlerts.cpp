@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <utility>
+#include <vector>
 
 #include "platform/gtk/InspectorKeys.hpp"
 
@@ -38,10 +39,23 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
         gtk_message_dialog_format_secondary_text(GTK_MESSAGE_DIALOG(dialog), "%s",
                                                  alert.informativeText.c_str());
     }
-    int code = AlertResponse::firstButton;
-    for (const std::string& title : alert.buttons) {
-        gtk_dialog_add_button(GTK_DIALOG(dialog), title.c_str(), code++);
+    // GNOME's order: the default button rightmost, the others to its left, the first nearest to
+    // it ("Cancel" left of "Open Settings", "Don't Allow" left of "Allow"). Escape closes the
+    // alert, which answers as no button does: as "Cancel".
+    std::vector<std::size_t> order;
+    for (std::size_t index = alert.buttons.size(); index-- > 0;) {
+        if (index != alert.defaultButton) {
+            order.push_back(index);
+        }
     }
+    order.push_back(alert.defaultButton);
+    for (const std::size_t index : order) {
+        gtk_dialog_add_button(GTK_DIALOG(dialog), alert.buttons.at(index).c_str(),
+                              AlertResponse::firstButton + static_cast<int>(index));
+    }
+    gtk_widget_add_css_class(dialog, "pelunna-alert");
+    // What a screen reader names the alert by.
+    gtk_window_set_title(GTK_WINDOW(dialog), alert.messageText.c_str());
     // The application's shortcuts work over an alert too: Ctrl+Q must free a learner from a page
     // that raises one alert after another.
     gtk_window_set_application(GTK_WINDOW(dialog), application_);
@@ -49,10 +63,11 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     // Drawn by the client, as the rest of the kiosk is, not framed by the window manager.
     gtk_window_set_titlebar(GTK_WINDOW(dialog), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
     const int defaultResponse = AlertResponse::firstButton + static_cast<int>(alert.defaultButton);
-    gtk_widget_add_css_class(
-        gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), defaultResponse),
-        "suggested-action");
+    GtkWidget* defaultButton =
+        gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), defaultResponse);
+    gtk_widget_add_css_class(defaultButton, "suggested-action");
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), defaultResponse);
+    gtk_window_set_focus(GTK_WINDOW(dialog), defaultButton);
 
     auto* pending = new Pending{std::move(done), nullptr};
     if (alert.textFieldValue) {
@@ -63,6 +78,8 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
         gtk_box_append(GTK_BOX(gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialog))),
                        field);
         pending->textField = GTK_EDITABLE(field);
+        // A prompt is answered by typing; Return still chooses the default button.
+        gtk_window_set_focus(GTK_WINDOW(dialog), field);
     }
     g_signal_connect(dialog, "response", G_CALLBACK(onResponse), pending);
     gtk_window_present(GTK_WINDOW(dialog));

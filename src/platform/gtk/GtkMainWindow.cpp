@@ -41,6 +41,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
                      }),
                      this);
     gtk_widget_add_css_class(GTK_WIDGET(window_), "pelunna-main-window");
+    // Hidden by the empty title widget, but what a screen reader names the window by.
+    gtk_window_set_title(window_, g_get_application_name());
     refuseInspectorKeys(window_);
     gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
                                 static_cast<int>(settings.contentRect.size.height));
@@ -49,11 +51,25 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
     if (settings.titlebarAppearsTransparent) {
         gtk_widget_add_css_class(GTK_WIDGET(window_), "transparent-titlebar");
     }
-    // The menu bar sits in the window's own layout, where full screen can hide and reveal it.
+    // In a window the menu bar sits above the screen; in full screen it slides over the page
+    // instead, so that showing it never resizes the page under the learner's pointer.
     gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
-    menubar_ = gtk_popover_menu_bar_new_from_model(gtk_application_get_menubar(application));
+    GMenuModel* menu = gtk_application_get_menubar(application);
+    menubar_ = gtk_popover_menu_bar_new_from_model(menu);
+    gtk_widget_add_css_class(menubar_, "pelunna-menubar");
     gtk_box_append(GTK_BOX(layout_), menubar_);
-    gtk_window_set_child(window_, layout_);
+    GtkWidget* overPage = gtk_popover_menu_bar_new_from_model(menu);
+    gtk_widget_add_css_class(overPage, "pelunna-menubar");
+    gtk_widget_add_css_class(overPage, "over-page");
+    menubarOverPage_ = gtk_revealer_new();
+    gtk_revealer_set_transition_type(GTK_REVEALER(menubarOverPage_),
+                                     GTK_REVEALER_TRANSITION_TYPE_SLIDE_DOWN);
+    gtk_revealer_set_child(GTK_REVEALER(menubarOverPage_), overPage);
+    gtk_widget_set_valign(menubarOverPage_, GTK_ALIGN_START);
+    GtkWidget* frame = gtk_overlay_new();
+    gtk_overlay_set_child(GTK_OVERLAY(frame), layout_);
+    gtk_overlay_add_overlay(GTK_OVERLAY(frame), menubarOverPage_);
+    gtk_window_set_child(window_, frame);
     g_signal_connect(window_, "notify::fullscreened", G_CALLBACK(onFullscreenChanged), this);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
     GtkEventController* motion = gtk_event_controller_motion_new();
@@ -99,6 +115,10 @@ void GtkMainWindow::setContentView(RootView& root) {
 }
 
 void GtkMainWindow::showPermissionScreen(PermissionScreen& screen) {
+    // The title and menu bars take the screen's colour, as a transparent title bar would.
+    for (GtkWidget* bar : {gtk_window_get_titlebar(window_), menubar_}) {
+        gtk_widget_add_css_class(bar, "permission");
+    }
     setContent(buildPermissionScreen(screen, window_));
 }
 
@@ -113,6 +133,9 @@ void GtkMainWindow::setContent(GtkWidget* content) {
 
 void GtkMainWindow::showWebContent() {
     gtk_window_set_default_widget(window_, nullptr);
+    for (GtkWidget* bar : {gtk_window_get_titlebar(window_), menubar_}) {
+        gtk_widget_remove_css_class(bar, "permission");
+    }
     setContent(webContent_);
     gtk_widget_grab_focus(gtk_overlay_get_child(GTK_OVERLAY(webContent_)));
 }
@@ -142,8 +165,10 @@ void GtkMainWindow::onFullscreenChanged(GObject* /*object*/, GParamSpec* /*prope
         return;
     }
     window->fullScreen_ = fullScreen;
-    // In full screen the menu bar hides; it comes back while the pointer is at the top edge.
+    // In full screen the menu bar hides; it comes back over the page while the pointer is at
+    // the top edge.
     gtk_widget_set_visible(window->menubar_, !fullScreen);
+    gtk_revealer_set_reveal_child(GTK_REVEALER(window->menubarOverPage_), FALSE);
     if (fullScreen) {
         window->delegate_->windowDidEnterFullScreen(window->shared_from_this());
     } else {
@@ -159,11 +184,12 @@ void GtkMainWindow::onPointerMotion(GtkEventControllerMotion* /*controller*/, do
     if (!window->fullScreen_) {
         return;
     }
-    const bool shown = gtk_widget_get_visible(window->menubar_) != FALSE;
+    auto* revealer = GTK_REVEALER(window->menubarOverPage_);
+    const bool shown = gtk_revealer_get_reveal_child(revealer) != FALSE;
     if (!shown && y <= revealEdge) {
-        gtk_widget_set_visible(window->menubar_, TRUE);
+        gtk_revealer_set_reveal_child(revealer, TRUE);
     } else if (shown && y > menubarReach) {
-        gtk_widget_set_visible(window->menubar_, FALSE);
+        gtk_revealer_set_reveal_child(revealer, FALSE);
     }
 }
 

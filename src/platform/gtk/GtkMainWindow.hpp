@@ -52,9 +52,10 @@ private:
 
     GtkWindow* window_;
     std::uint64_t keptStyleBits_;
-    // The menu bar above the current screen.
+    // The menu bar above the current screen, and the one over the page in full screen.
     GtkWidget* layout_;
     GtkWidget* menubar_ = nullptr;
+    GtkWidget* menubarOverPage_ = nullptr;
     GtkWidget* content_ = nullptr;
     // The web content, made before it is shown so that the engine can lay its views into it.
     GtkWidget* webContent_;

@@ -11,8 +11,19 @@ GtkWidget* label(const char* text, const char* cssClass) {
     return widget;
 }
 
+// Every symbol stands beside words that say the same: a screen reader skips it.
 GtkWidget* icon(const char* name, const char* cssClass) {
-    GtkWidget* widget = gtk_image_new_from_icon_name(name);
+    GtkWidget* widget =
+        GTK_WIDGET(g_object_new(GTK_TYPE_IMAGE, "accessible-role", GTK_ACCESSIBLE_ROLE_PRESENTATION,
+                                "icon-name", name, nullptr));
+    gtk_widget_add_css_class(widget, cssClass);
+    return widget;
+}
+
+GtkWidget* heading(const char* text, const char* cssClass) {
+    GtkWidget* widget = GTK_WIDGET(g_object_new(
+        GTK_TYPE_LABEL, "accessible-role", GTK_ACCESSIBLE_ROLE_HEADING, "label", text, nullptr));
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LEVEL, 1, -1);
     gtk_widget_add_css_class(widget, cssClass);
     return widget;
 }
@@ -36,9 +47,12 @@ GtkWidget* wrappedText(const char* text, const char* cssClass, int maximumCharac
 
 using Action = void (PermissionScreen::*)();
 
-GtkWidget* button(GtkWidget* content, const char* cssClass, PermissionScreen& view, Action action) {
+// A button showing content, named by the text it shows.
+GtkWidget* button(const char* text, GtkWidget* content, const char* cssClass,
+                  PermissionScreen& view, Action action) {
     GtkWidget* widget = gtk_button_new();
     gtk_button_set_child(GTK_BUTTON(widget), content);
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, text, -1);
     gtk_widget_add_css_class(widget, "permission-button");
     gtk_widget_add_css_class(widget, cssClass);
     gtk_widget_set_halign(widget, GTK_ALIGN_CENTER);
@@ -80,7 +94,7 @@ GtkWidget* buildPermissionScreen(PermissionScreen& view, GtkWindow* window) {
     GtkWidget* header = icon("audio-input-microphone-symbolic", "permission-header-icon");
     gtk_image_set_pixel_size(GTK_IMAGE(header), 80);
     gtk_box_append(GTK_BOX(column), header);
-    gtk_box_append(GTK_BOX(column), label("Microphone Permission Required", "permission-title"));
+    gtk_box_append(GTK_BOX(column), heading("Microphone Permission Required", "permission-title"));
     gtk_box_append(GTK_BOX(column),
                    wrappedText("Pelunna Tamil Labs needs microphone access for pronunciation "
                                "checking and speaking activities in the language lab.",
@@ -89,9 +103,11 @@ GtkWidget* buildPermissionScreen(PermissionScreen& view, GtkWindow* window) {
     gtk_window_set_default_widget(window, nullptr);
     switch (view.section()) {
         case PermissionSection::undecided: {
+            constexpr char text[] = "Grant Microphone Access";
             GtkWidget* grant =
-                button(row({icon("audio-input-microphone-symbolic", "permission-button-icon"),
-                            label("Grant Microphone Access", "permission-button-label")}),
+                button(text,
+                       row({icon("audio-input-microphone-symbolic", "permission-button-icon"),
+                            label(text, "permission-button-label")}),
                        "primary-large", view, &PermissionScreen::grantMicrophoneAccess);
             gtk_box_append(GTK_BOX(column), grant);
             makeDefault(grant, window);
@@ -101,15 +117,18 @@ GtkWidget* buildPermissionScreen(PermissionScreen& view, GtkWindow* window) {
             gtk_box_append(GTK_BOX(column),
                            row({icon("emblem-ok-symbolic", "permission-granted"),
                                 label("Microphone access granted", "permission-granted")}));
-            GtkWidget* proceed =
-                button(row({label("Continue to Pelunna Labs", "permission-button-label"),
-                            icon("go-next-symbolic", "permission-button-icon")}),
-                       "primary-large", view, &PermissionScreen::continueToLabs);
+            constexpr char text[] = "Continue to Pelunna Labs";
+            GtkWidget* proceed = button(text,
+                                        row({label(text, "permission-button-label"),
+                                             icon("go-next-symbolic", "permission-button-icon")}),
+                                        "primary-large", view, &PermissionScreen::continueToLabs);
             gtk_box_append(GTK_BOX(column), proceed);
             makeDefault(proceed, window);
             break;
         }
-        case PermissionSection::refused:
+        case PermissionSection::refused: {
+            constexpr char settingsText[] = "Open System Settings";
+            constexpr char withoutText[] = "Continue Without Microphone";
             gtk_box_append(GTK_BOX(column),
                            row({icon("process-stop-symbolic", "permission-refused"),
                                 label("Microphone access was denied", "permission-refused")}));
@@ -120,14 +139,16 @@ GtkWidget* buildPermissionScreen(PermissionScreen& view, GtkWindow* window) {
             gtk_box_append(
                 GTK_BOX(column),
                 row({withoutFocus(
-                         button(row({icon("emblem-system-symbolic", "permission-button-icon"),
-                                     label("Open System Settings", "permission-button-label")}),
+                         button(settingsText,
+                                row({icon("emblem-system-symbolic", "permission-button-icon"),
+                                     label(settingsText, "permission-button-label")}),
                                 "primary-small", view, &PermissionScreen::openMicrophoneSettings)),
-                     withoutFocus(
-                         button(label("Continue Without Microphone", "permission-button-label"),
-                                "secondary-small", view, &PermissionScreen::continueToLabs))},
+                     withoutFocus(button(withoutText, label(withoutText, "permission-button-label"),
+                                         "secondary-small", view,
+                                         &PermissionScreen::continueToLabs))},
                     20));
             break;
+        }
     }
 
     GtkWidget* screen = gtk_overlay_new();

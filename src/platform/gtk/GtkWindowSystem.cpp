@@ -3,76 +3,9 @@
 #include <utility>
 
 #include "platform/gtk/GtkMainWindow.hpp"
+#include "platform/gtk/StyleSheet.hpp"
 
 namespace pelunna::platform {
-namespace {
-
-// The content is black under the page; the title bar blends into it.
-constexpr char styleSheet[] = R"css(
-.pelunna-main-window, .pelunna-web-content { background-color: black; }
-/* Without a compositor GTK draws its own resize border, which full screen has no use for. */
-.pelunna-main-window.fullscreen { padding: 0; border: none; box-shadow: none; }
-
-.permission-screen { background-color: rgb(31, 31, 38); }
-.permission-content { margin: 60px; }
-.permission-header-icon { color: rgb(102, 153, 255); }
-.permission-title { font-size: 28px; font-weight: 700; color: white; }
-.permission-description { font-size: 16px; color: rgb(204, 204, 217); }
-.permission-explanation { font-size: 14px; color: rgb(191, 191, 204); }
-.permission-granted, .permission-refused { font-size: 16px; font-weight: 500; -gtk-icon-size: 16px; }
-.permission-granted { color: rgb(77, 230, 102); }
-.permission-refused { color: rgb(255, 102, 102); }
-button.permission-button {
-    border: none;
-    box-shadow: none;
-    background-image: none;
-    min-width: 0;
-    min-height: 0;
-    color: white;
-    -gtk-icon-size: 16px;
-}
-button.permission-button:hover { filter: brightness(1.12); }
-button.permission-button:active { filter: brightness(0.9); }
-button.primary-large, button.primary-small { background-color: rgb(51, 128, 255); }
-button.primary-large { padding: 12px 30px; border-radius: 10px; font-size: 16px; font-weight: 600; }
-button.primary-small { padding: 10px 20px; border-radius: 8px; font-size: 14px; font-weight: 600; }
-button.secondary-small {
-    padding: 10px 20px;
-    border-radius: 8px;
-    font-size: 14px;
-    font-weight: 500;
-    background-color: rgb(64, 64, 77);
-    color: rgb(204, 204, 217);
-}
-/* Shown over a page that stopped working, in the permission screen's colours. */
-.pelunna-notice {
-    margin: 40px;
-    padding: 24px 36px;
-    border-radius: 12px;
-    background-color: rgb(31, 31, 38);
-    color: white;
-    font-size: 20px;
-    font-weight: 600;
-}
-.transparent-titlebar headerbar.pelunna-titlebar {
-    background: black;
-    border: none;
-    box-shadow: none;
-    min-height: 32px;
-}
-)css";
-
-void installStyleSheet() {
-    GtkCssProvider* provider = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(provider, styleSheet, -1);
-    gtk_style_context_add_provider_for_display(gdk_display_get_default(),
-                                               GTK_STYLE_PROVIDER(provider),
-                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(provider);
-    g_object_set(gtk_settings_get_default(), "gtk-application-prefer-dark-theme", TRUE, nullptr);
-}
-
-}  // namespace
 
 GtkWindowSystem::GtkWindowSystem(GtkApplication* application, WebKitSession& session,
                                  std::string menuTitle)
@@ -98,6 +31,7 @@ std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
 
 std::shared_ptr<Window> GtkWindowSystem::createWindow(const WindowSettings& settings) {
     installStyleSheet();
+    colorScheme_ = std::make_unique<DesktopColorScheme>();
     return std::make_shared<GtkMainWindow>(application_, settings, session_);
 }
 

@@ -2,8 +2,10 @@
 
 #include <gtk/gtk.h>
 
+#include <memory>
 #include <string>
 
+#include "platform/gtk/DesktopColorScheme.hpp"
 #include "platform/webkit/WebKitSession.hpp"
 #include "ports/WindowSystem.hpp"
 
@@ -23,6 +25,7 @@ private:
     GtkApplication* application_;
     WebKitSession& session_;
     std::string menuTitle_;
+    std::unique_ptr<DesktopColorScheme> colorScheme_;
 };
 
 }  // namespace pelunna::platform

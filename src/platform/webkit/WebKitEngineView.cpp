@@ -156,6 +156,30 @@ bool isShowable(WebKitResponsePolicyDecision* decision) {
     return !attachment;
 }
 
+// The engine's cancellations and policy refusals mean that something else was decided; all the
+// rest (refused, unresolved, unreachable, timed out, reset) that the server could not be reached.
+LoadFailure failure(const GError* error) {
+    const bool superseded = error != nullptr && (g_error_matches(error, WEBKIT_NETWORK_ERROR,
+                                                                 WEBKIT_NETWORK_ERROR_CANCELLED) ||
+                                                 error->domain == WEBKIT_POLICY_ERROR);
+    return superseded ? LoadFailure::superseded : LoadFailure::unreachable;
+}
+
+// WebKit magnifies the page on a touchpad pinch or a two-finger touch; the kiosk zooms only by
+// its keys, which this magnification would escape.
+void refuseMagnificationGestures(GtkWidget* view) {
+    GListModel* controllers = gtk_widget_observe_controllers(view);
+    for (guint index = 0; index < g_list_model_get_n_items(controllers); ++index) {
+        auto* controller =
+            static_cast<GtkEventController*>(g_list_model_get_item(controllers, index));
+        if (GTK_IS_GESTURE_ZOOM(controller)) {
+            gtk_event_controller_set_propagation_phase(controller, GTK_PHASE_NONE);
+        }
+        g_object_unref(controller);
+    }
+    g_object_unref(controllers);
+}
+
 ProcessTermination termination(WebKitWebProcessTerminationReason reason) {
     switch (reason) {
         case WEBKIT_WEB_PROCESS_CRASHED:
@@ -186,8 +210,10 @@ WebKitEngineView::WebKitEngineView(const EngineConfiguration& configuration,
     const std::string signal = "script-message-received::" + configuration.scriptMessageHandlerName;
     g_signal_connect(contentManager_, signal.c_str(), G_CALLBACK(onScriptMessage), &delegate_);
 
-    const GdkRGBA black{0, 0, 0, 1};
-    webkit_web_view_set_background_color(view_, &black);
+    notice_ = std::make_unique<NoticeWidget>(container_);
+    // A lab that could not be reached is tried again as soon as the desktop has a network.
+    g_signal_connect(g_network_monitor_get_default(), "network-changed",
+                     G_CALLBACK(onNetworkChanged), this);
     connectSignals();
     gtk_widget_set_hexpand(GTK_WIDGET(view_), TRUE);
     gtk_widget_set_vexpand(GTK_WIDGET(view_), TRUE);
@@ -220,12 +246,11 @@ WebKitEngineView::~WebKitEngineView() {
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_set_data(G_OBJECT(view_), engineViewKey, nullptr);
     // The window may have let go of the overlay already, at quit.
-    for (GtkWidget* overlaid : {isPopup_ ? GTK_WIDGET(view_) : nullptr, notice_}) {
-        if (overlaid != nullptr && gtk_widget_get_parent(overlaid) == GTK_WIDGET(container_)) {
-            gtk_overlay_remove_overlay(container_, overlaid);
-        }
+    if (isPopup_ && gtk_widget_get_parent(GTK_WIDGET(view_)) == GTK_WIDGET(container_)) {
+        gtk_overlay_remove_overlay(container_, GTK_WIDGET(view_));
     }
     if (!isPopup_) {
+        g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
         g_signal_handlers_disconnect_by_data(contentManager_, &delegate_);
     }
     g_object_unref(view_);
@@ -245,6 +270,7 @@ void WebKitEngineView::reportBlockedDownload(WebKitWebView* webView, const std::
 
 void WebKitEngineView::connectSignals() {
     g_object_set_data(G_OBJECT(view_), engineViewKey, this);
+    refuseMagnificationGestures(GTK_WIDGET(view_));
     g_signal_connect(view_, "context-menu", G_CALLBACK(refuseContextMenu), nullptr);
     g_signal_connect(view_, "print", G_CALLBACK(onPrint), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
@@ -273,11 +299,13 @@ void WebKitEngineView::loadRequest(const std::string& url, std::optional<double>
             +[](gpointer self) -> gboolean {
                 auto* view = static_cast<WebKitEngineView*>(self);
                 view->loadTimeout_ = 0;
+                view->loadTimedOut_ = true;
                 webkit_web_view_stop_loading(view->view_);
                 return G_SOURCE_REMOVE;
             },
             this);
     }
+    loadTimedOut_ = false;
     WebKitURIRequest* request = webkit_uri_request_new(url.c_str());
     SoupMessageHeaders* headers = webkit_uri_request_get_http_headers(request);
     // The engine takes no cache policy per load: these headers make its cache, and any proxy on
@@ -307,23 +335,11 @@ bool WebKitEngineView::isWebProcessResponsive() const {
     return webkit_web_view_get_is_web_process_responsive(view_) != FALSE;
 }
 
-void WebKitEngineView::showNotice(const std::optional<std::string>& text) {
-    if (!text) {
-        if (notice_ != nullptr) {
-            gtk_widget_set_visible(notice_, FALSE);
-        }
-        return;
+void WebKitEngineView::showNotice(const std::optional<Notice>& notice) {
+    // A popup covers the view it was opened from: the notice is that view's.
+    if (notice_ != nullptr) {
+        notice_->show(notice);
     }
-    if (notice_ == nullptr) {
-        notice_ = gtk_label_new(nullptr);
-        gtk_widget_add_css_class(notice_, "pelunna-notice");
-        gtk_widget_set_halign(notice_, GTK_ALIGN_CENTER);
-        gtk_widget_set_valign(notice_, GTK_ALIGN_CENTER);
-        gtk_label_set_wrap(GTK_LABEL(notice_), TRUE);
-        gtk_overlay_add_overlay(container_, notice_);
-    }
-    gtk_label_set_text(GTK_LABEL(notice_), text->c_str());
-    gtk_widget_set_visible(notice_, TRUE);
 }
 
 std::optional<std::string> WebKitEngineView::currentUrl() const {
@@ -419,7 +435,9 @@ gboolean WebKitEngineView::onLoadFailed(WebKitWebView*, WebKitLoadEvent event, g
     if (event == WEBKIT_LOAD_COMMITTED) {
         view->delegate_.didFailNavigation(description);
     } else {
-        view->delegate_.didFailProvisionalNavigation(description);
+        const LoadFailure reason = view->loadTimedOut_ ? LoadFailure::unreachable : failure(error);
+        view->loadTimedOut_ = false;
+        view->delegate_.didFailProvisionalNavigation(*view, description, reason);
     }
     // No stock error page: the view keeps what it showed.
     return TRUE;
@@ -432,7 +450,7 @@ gboolean WebKitEngineView::onLoadFailedWithTlsErrors(WebKitWebView*, gchar* uri,
     view->loadFailed_ = true;
     view->cancelLoadTimeout();
     const auto url = uri != nullptr ? parseUrl(uri) : std::nullopt;
-    view->delegate_.didFailCertificateCheck(url && url->host ? *url->host : std::string(),
+    view->delegate_.didFailCertificateCheck(*view, url && url->host ? *url->host : std::string(),
                                             certificateProblems(errors));
     return TRUE;
 }
@@ -444,6 +462,12 @@ void WebKitEngineView::onWebProcessTerminated(WebKitWebView*,
     view->cancelLoadTimeout();
     // The delegate may destroy this view: nothing of it is touched afterwards.
     view->delegate_.webProcessDidTerminate(*view, termination(reason));
+}
+
+void WebKitEngineView::onNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self) {
+    if (available != FALSE) {
+        static_cast<WebKitEngineView*>(self)->delegate_.networkDidBecomeAvailable();
+    }
 }
 
 void WebKitEngineView::onResponsivenessChanged(GObject*, GParamSpec*, gpointer self) {

@@ -2,6 +2,9 @@
 
 #include <webkit/webkit.h>
 
+#include <memory>
+
+#include "platform/webkit/NoticeWidget.hpp"
 #include "platform/webkit/WebKitSession.hpp"
 #include "ports/Engine.hpp"
 
@@ -26,7 +29,7 @@ public:
     void reloadFromOrigin() override;
     void terminateWebProcess() override;
     [[nodiscard]] bool isWebProcessResponsive() const override;
-    void showNotice(const std::optional<std::string>& text) override;
+    void showNotice(const std::optional<Notice>& notice) override;
     [[nodiscard]] std::optional<std::string> currentUrl() const override;
     std::unique_ptr<EngineView> makePopup() override;
 
@@ -52,6 +55,7 @@ private:
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                        gpointer self);
     static void onResponsivenessChanged(GObject*, GParamSpec*, gpointer self);
+    static void onNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self);
     static gboolean onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
     static gboolean onPermissionRequest(WebKitWebView* webView, WebKitPermissionRequest* request,
                                         gpointer self);
@@ -62,10 +66,13 @@ private:
     GtkOverlay* container_;
     WebKitUserContentManager* contentManager_;
     WebKitWebView* view_;
-    GtkWidget* notice_ = nullptr;
+    // The main view's; a popup has none.
+    std::unique_ptr<NoticeWidget> notice_;
     bool isPopup_ = false;
     guint loadTimeout_ = 0;
     bool loadFailed_ = false;
+    // The load was stopped by its timeout, which the engine reports as a cancellation.
+    bool loadTimedOut_ = false;
 };
 
 }  // namespace pelunna::platform
