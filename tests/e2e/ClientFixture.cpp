@@ -259,6 +259,12 @@ std::string Client::window(const std::string& wmClass) {
     return wmClass == clientClass ? main_ : found.empty() ? "" : found.front();
 }
 
+std::string Client::colourAt(int x, int y) {
+    run("import -window root -depth 8 screen.ppm");
+    const std::string point = std::to_string(x) + "," + std::to_string(y);
+    return run("convert screen.ppm -format %[pixel:p{" + point + "}] info:").out;
+}
+
 std::string Client::dialog() {
     std::vector<std::string> all;
     EXPECT_TRUE(waitFor([&] { return (all = windows()).size() == 2; }, "dialog"));

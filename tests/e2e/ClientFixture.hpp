@@ -85,6 +85,8 @@ protected:
     std::string window(const std::string& wmClass = clientClass);
     // The client's second window, over the main one: a dialog.
     std::string dialog();
+    // The colour the screen shows at the point, as "srgb(R,G,B)".
+    std::string colourAt(int x, int y);
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
 

@@ -23,6 +23,7 @@ addEventListener('keydown', (event) => {
     console.log('keydown', event.key);
     if (event.key === 'a') for (;;) alert('Stay');
 });
+console.log('dark', matchMedia('(prefers-color-scheme: dark)').matches);
 console.log('ready');
 </script>)";
 
@@ -66,6 +67,17 @@ TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
     size >> width >> height;
     const std::string screen = std::to_string(width) + "," + std::to_string(height);
     ASSERT_TRUE(waitFor([&] { return viewport() == screen; }, "page of " + screen));
+    // The test display is light, and so is the page.
+    EXPECT_EQ(count(console(R"(["dark",false])")), 1);
+    // The menu bar slides over the page, whose size stays.
+    ASSERT_TRUE(run("xdotool mousemove " + std::to_string(width / 2) + " 0").ok());
+    EXPECT_TRUE(waitFor([&] { return colourAt(4, 4) == "srgb(31,31,38)"; }, "the menu bar"));
+    ASSERT_TRUE(press(main, "y"));
+    ASSERT_TRUE(waitForLine(console(R"(["keydown","y"])")));
+    EXPECT_EQ(viewport(), screen);
+    ASSERT_TRUE(
+        run("xdotool mousemove " + std::to_string(width / 2) + " " + std::to_string(height / 2))
+            .ok());
 
     // An exit from outside is undone, once.
     ASSERT_TRUE(run("wmctrl -i -r " + main + " -b remove,fullscreen").ok());
