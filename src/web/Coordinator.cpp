@@ -181,9 +181,6 @@ void Coordinator::loadAfresh(CachePolicy cachePolicy) {
 }
 
 void Coordinator::tryLabAgain() {
-    if (quitting_) {
-        return;
-    }
     log_.print("🔄 Trying the lab again: " + recovery_.pageToReload());
     loadAfresh(CachePolicy::reloadIgnoringCacheData);
 }
@@ -215,7 +212,6 @@ void Coordinator::webProcessDidTerminate(EngineView& view, ProcessTermination re
     log_.print("❌ Web content process terminated: " + describe(reason));
     popups_.clear();
     recovery_.pageProcessEnded();
-    retry_.reset();
     if (recovery_.mayReloadAfterTermination()) {
         // A plain request: a form the learner sent must not be sent twice.
         loadAfresh(CachePolicy::useProtocolCachePolicy);

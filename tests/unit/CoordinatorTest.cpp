@@ -234,12 +234,12 @@ TEST(LabRetry, AnUnreachableLabIsTriedAgainUntilItShows) {
         page.engine.delegate->didFailProvisionalNavigation(*page.engine.view, "refused", failure);
     };
     // Seconds after a failure, and whether a try comes then.
-    const auto tryComesAfter = [&page](double seconds) {
+    const auto tryComesAfter = [&page](double seconds, const std::string& load = startUrl + " 60") {
         page.calls();
         page.services.queue.advance(seconds - 0.01);
         const bool early = !page.calls().empty();
         page.services.queue.advance(0.01);
-        return !early && page.calls() == Journal{"load " + startUrl + " 60 ignoring cache"};
+        return !early && page.calls() == Journal{"load " + load + " ignoring cache"};
     };
     fail();
     EXPECT_EQ(page.engine.view->notice, "The lab can't be reached. Trying again…");
@@ -268,6 +268,10 @@ TEST(LabRetry, AnUnreachableLabIsTriedAgainUntilItShows) {
     page.services.queue.advance(600);
     EXPECT_THAT(page.calls(), IsEmpty());
     EXPECT_EQ(page.engine.view->notice, std::nullopt);
+    // The next outage, after a page process died, starts the schedule over.
+    page.crash();
+    fail();
+    EXPECT_TRUE(tryComesAfter(5, startUrl));
 }
 
 // Only a view that shows nothing tells why, and only an unreachable lab is tried again.
@@ -285,9 +289,9 @@ TEST(LabRetry, UntrustedCertificatesPopupsAndQuitAreNeverRetried) {
     EXPECT_EQ(untrusted.engine.view->notice,
               "The lab's connection is not secure, so it was not opened.");
     Page popup;
-    popup.show(lesson);
     unreachable(popup, *popup.popup());
     Page quitting;
+    unreachable(quitting, *quitting.engine.view);
     quitting.view.endPageProcesses();
     unreachable(quitting, *quitting.engine.view);
     for (Page* page : {&untrusted, &popup, &quitting}) {
@@ -296,7 +300,6 @@ TEST(LabRetry, UntrustedCertificatesPopupsAndQuitAreNeverRetried) {
         page->services.queue.advance(600);
         EXPECT_THAT(page->calls(), IsEmpty());
     }
-    EXPECT_EQ(quitting.engine.view->notice, std::nullopt);
 
     // A page whose process died and whose reload failed shows nothing: the lab is tried again.
     Page crashed;
