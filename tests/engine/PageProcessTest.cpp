@@ -41,7 +41,7 @@ TEST_F(PageProcessTest, AKilledPageComesBackThriceThenWaitsForCtrlRWhichEndsEven
     ASSERT_TRUE(waitForLine("❌ Not reloading again after 3 crashes in 60 s"));
     ASSERT_EQ(overlaid().size(), 1U);
     EXPECT_TRUE(gtk_widget_get_visible(overlaid()[0]));
-    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(overlaid()[0])),
+    EXPECT_STREQ(gtk_label_get_text(GTK_LABEL(gtk_widget_get_first_child(overlaid()[0]))),
                  "The lab stopped working. Press Ctrl+R to try again.");
     EXPECT_EQ(server_.hits("/"), 4);
     webView_->update(1.0, true);
