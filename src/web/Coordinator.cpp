@@ -122,7 +122,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
-    if (url && url->host && isAllowedHost(*url->host, allowedDomain_)) {
+    if (url && isAllowed(url->host)) {
         if (popups_.size() >= maxOpenPopups) {
             log_.print("❌ Blocking popup for: " + *url->host + ", " +
                        std::to_string(maxOpenPopups) + " already open");
@@ -259,7 +259,7 @@ void Coordinator::didFailProvisionalNavigation(const std::string& description) {
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                                 MediaCaptureType type,
                                                 std::function<void(bool grant)> decisionHandler) {
-    if (!originHost || !isAllowedHost(*originHost, allowedDomain_)) {
+    if (!isAllowed(originHost)) {
         log_.print("❌ Denying media capture for: " + originHost.value_or(""));
         decisionHandler(false);
         return;

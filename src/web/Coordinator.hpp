@@ -63,7 +63,6 @@ public:
         const std::string& prompt, const std::optional<std::string>& defaultText,
         std::function<void(std::optional<std::string>)> completion) override;
 
-    [[nodiscard]] const std::string& allowedDomain() const { return allowedDomain_; }
     [[nodiscard]] bool lastRefreshState() const { return lastRefreshState_; }
     void setLastRefreshState(bool state) { lastRefreshState_ = state; }
     [[nodiscard]] std::size_t openPopupCount() const { return popups_.size(); }
