@@ -39,6 +39,11 @@ TEST_F(PopupTest, AServicePageOpensPopupsLaidOverItWithTheSameConfigurationUntil
         EXPECT_EQ("\"" + request.userAgent + "\"", userAgent) << request.path;
     }
 
+    // In front of the page, covering it, and still covering it when the window changes size.
+    const int width = gtk_widget_get_width(GTK_WIDGET(webKitView()));
+    gtk_window_fullscreen(window_);
+    EXPECT_TRUE(runUntil([&] { return gtk_widget_get_width(GTK_WIDGET(webKitView())) != width; }))
+        << "the window manager did not resize the window";
     EXPECT_TRUE(runUntil([&] { return covers(popup, webKitView()); }));
 
     // Kept on the service like the main view.
