@@ -91,8 +91,8 @@ Coordinator::Coordinator(WebServices services, std::string allowedDomain, std::s
       allowedDomain_(std::move(allowedDomain)),
       recovery_(services.queue, std::move(startUrl)) {}
 
-bool Coordinator::isAllowed(const std::optional<std::string>& host) const {
-    return host && isAllowedHost(*host, allowedDomain_);
+bool Coordinator::isAllowed(const std::string& host) const {
+    return isAllowedHost(host, allowedDomain_);
 }
 
 void Coordinator::didReceiveScriptMessage(std::string_view name,
@@ -112,7 +112,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
     if (url.fragment) {
         log_.print("📍 Current hash: #" + *url.fragment);
     }
-    if (isAllowed(url.host)) {
+    if (isAllowed(*url.host)) {
         log_.print("✅ Allowing navigation to: " + *url.host);
         return NavigationPolicy::allow;
     }
@@ -122,7 +122,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
-    if (url && isAllowed(url->host)) {
+    if (url && url->host && isAllowed(*url->host)) {
         if (popups_.size() >= maxOpenPopups) {
             log_.print("❌ Blocking popup for: " + *url->host + ", " +
                        std::to_string(maxOpenPopups) + " already open");
@@ -259,7 +259,7 @@ void Coordinator::didFailProvisionalNavigation(const std::string& description) {
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                                 MediaCaptureType type,
                                                 std::function<void(bool grant)> decisionHandler) {
-    if (!isAllowed(originHost)) {
+    if (!originHost || !isAllowed(*originHost)) {
         log_.print("❌ Denying media capture for: " + originHost.value_or(""));
         decisionHandler(false);
         return;
@@ -303,7 +303,7 @@ void Coordinator::requestMediaCapturePermission(const std::optional<std::string>
 }
 
 bool Coordinator::allowsDeviceInformation(const std::optional<std::string>& originHost) {
-    return isAllowed(originHost) &&
+    return originHost && isAllowed(*originHost) &&
            services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
 }
 

@@ -68,7 +68,7 @@ public:
     [[nodiscard]] std::size_t openPopupCount() const { return popups_.size(); }
 
 private:
-    [[nodiscard]] bool isAllowed(const std::optional<std::string>& host) const;
+    [[nodiscard]] bool isAllowed(const std::string& host) const;
     void loadAfresh(CachePolicy cachePolicy);
     // Counts the page's dialog until its completion runs.
     template <typename... Args>
