@@ -13,7 +13,7 @@ public:
 
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() = 0;
-    // Another launch: the one window comes to the front. Nothing reads an answer.
+    // A second launch: the one window comes to the front.
     virtual void applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
     [[nodiscard]] virtual bool applicationShouldTerminateAfterLastWindowClosed() const = 0;
     // `finished` runs once, when the application may end.

@@ -97,7 +97,7 @@ bool Coordinator::isAllowed(const std::string& host) const {
 
 void Coordinator::didReceiveScriptMessage(std::string_view name,
                                           const std::optional<std::string>& body) {
-    if (name != "logging" || !body) {
+    if (name != consoleChannel || !body) {
         return;
     }
     log_.print("📱 WebView Console: " + *body);

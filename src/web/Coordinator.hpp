@@ -23,6 +23,8 @@ public:
     static constexpr std::size_t maxDialogTextBytes = 1024;
     // Each popup is a page laid over the lab: a page opening them in a loop would fill the memory.
     static constexpr std::size_t maxOpenPopups = 8;
+    // The script message channel the console bridge posts on.
+    static constexpr char consoleChannel[] = "logging";
     Coordinator(WebServices services, std::string allowedDomain, std::string startUrl);
 
     // The view that shows the service; every other view is one of its popups.
