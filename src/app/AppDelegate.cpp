@@ -10,7 +10,14 @@ namespace {
 
 constexpr double reenterFullscreenDelaySeconds = 0.3;
 constexpr double restoreLockDelaySeconds = 1.0;
-constexpr Rect fallbackScreenFrame{0, 0, {1200, 800}};
+constexpr Rect fallbackScreenFrame{{1200, 800}};
+
+// The toggle resizes the window, which it may only do while the window is resizable.
+void makeResizable(Window& window) {
+    if ((window.styleMask() & StyleMask::resizable) == 0) {
+        window.setStyleMask(window.styleMask() | StyleMask::resizable);
+    }
+}
 
 }  // namespace
 
@@ -59,11 +66,10 @@ void AppDelegate::setupMainWindow() {
     mainWindow_->makeKeyAndOrderFront();
 }
 
-bool AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
+void AppDelegate::applicationShouldHandleReopen(bool /*hasVisibleWindows*/) {
     if (mainWindow_) {
         mainWindow_->makeKeyAndOrderFront();
     }
-    return false;
 }
 
 void AppDelegate::applicationWillTerminate(std::function<void()> finished) {
@@ -89,9 +95,7 @@ void AppDelegate::enterFullscreen() {
     if (!mainWindow_) {
         return;
     }
-    if ((mainWindow_->styleMask() & StyleMask::resizable) == 0) {
-        mainWindow_->setStyleMask(mainWindow_->styleMask() | StyleMask::resizable);
-    }
+    makeResizable(*mainWindow_);
     if (mainWindow_->isFullScreen()) {
         return;
     }
@@ -120,9 +124,7 @@ void AppDelegate::reenterFullscreen(const std::shared_ptr<Window>& window) {
     if (window->isFullScreen()) {
         return;
     }
-    if ((window->styleMask() & StyleMask::resizable) == 0) {
-        window->setStyleMask(window->styleMask() | StyleMask::resizable);
-    }
+    makeResizable(*window);
     window->toggleFullScreen();
 }
 
@@ -163,9 +165,7 @@ void AppDelegate::requestMicrophonePermission() {
     allowFullscreenExit = true;
     bool leftFullscreen = false;
     if (mainWindow_ && mainWindow_->isFullScreen()) {
-        if ((mainWindow_->styleMask() & StyleMask::resizable) == 0) {
-            mainWindow_->setStyleMask(mainWindow_->styleMask() | StyleMask::resizable);
-        }
+        makeResizable(*mainWindow_);
         mainWindow_->toggleFullScreen();
         leftFullscreen = true;
     }

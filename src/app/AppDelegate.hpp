@@ -40,7 +40,7 @@ public:
     explicit AppDelegate(AppServices services);
 
     void applicationDidFinishLaunching() override;
-    bool applicationShouldHandleReopen(bool hasVisibleWindows) override;
+    void applicationShouldHandleReopen(bool hasVisibleWindows) override;
     [[nodiscard]] bool applicationShouldTerminateAfterLastWindowClosed() const override {
         return true;
     }

@@ -13,7 +13,8 @@ public:
 
     virtual ~ApplicationDelegate() = default;
     virtual void applicationDidFinishLaunching() = 0;
-    virtual bool applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
+    // A second launch: the one window comes to the front.
+    virtual void applicationShouldHandleReopen(bool hasVisibleWindows) = 0;
     [[nodiscard]] virtual bool applicationShouldTerminateAfterLastWindowClosed() const = 0;
     // `finished` runs once, when the application may end.
     virtual void applicationWillTerminate(std::function<void()> finished) = 0;

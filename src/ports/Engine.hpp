@@ -14,11 +14,10 @@ namespace pelunna {
 
 enum class InjectionTime { atDocumentStart, atDocumentEnd };
 
-// A page script compiled into the client, injected into every frame unless mainFrameOnly.
+// A page script compiled into the client, injected into every frame.
 struct UserScript {
     std::string_view resourceName;
     InjectionTime injectionTime = InjectionTime::atDocumentStart;
-    bool forMainFrameOnly = false;
 };
 
 struct EngineConfiguration {

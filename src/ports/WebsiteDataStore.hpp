@@ -4,11 +4,11 @@
 
 namespace pelunna {
 
-// Record kinds that can be removed from the web engine's persistent store.
+// Record kinds that can be removed from the web engine's store.
 enum class WebsiteDataTypes { caches, all };
 
-// The web engine's default website-data store. Removal covers every record of the given kinds,
-// whatever its age; the completion runs once on the main thread.
+// The website data of the client's one session, held in memory only. Removal covers every record
+// of the given kinds, whatever its age; the completion runs once on the main thread.
 class WebsiteDataStore {
 public:
     virtual ~WebsiteDataStore() = default;

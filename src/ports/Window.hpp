@@ -19,14 +19,11 @@ inline constexpr std::uint64_t fullSizeContentView = 1u << 15;
 struct Size {
     double width = 0;
     double height = 0;
-    friend bool operator==(const Size&, const Size&) = default;
 };
 
+// A screen's or window's frame. The desktop places windows itself: only the size counts.
 struct Rect {
-    double x = 0;
-    double y = 0;
     Size size;
-    friend bool operator==(const Rect&, const Rect&) = default;
 };
 
 class Window;

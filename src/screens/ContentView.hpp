@@ -42,11 +42,6 @@ public:
     // Quit: the pages end before their data is removed, so none can write meanwhile.
     void endPageProcesses();
 
-    [[nodiscard]] double zoomLevel() const { return zoomLevel_; }
-    [[nodiscard]] bool refreshTrigger() const { return refreshTrigger_; }
-    [[nodiscard]] bool micPermissionResolved() const { return micPermissionResolved_; }
-    [[nodiscard]] MicrophoneStatus micStatus() const { return micStatus_; }
-
 private:
     // A state write recomputes the content.
     void render();

@@ -97,13 +97,13 @@ Coordinator::Coordinator(WebServices services, std::string allowedDomain, std::s
       recovery_(services.queue, std::move(startUrl)),
       retry_(services.queue, [this] { tryLabAgain(); }) {}
 
-bool Coordinator::isAllowed(const std::optional<std::string>& host) const {
-    return host && isAllowedHost(*host, allowedDomain_);
+bool Coordinator::isAllowed(const std::string& host) const {
+    return isAllowedHost(host, allowedDomain_);
 }
 
 void Coordinator::didReceiveScriptMessage(std::string_view name,
                                           const std::optional<std::string>& body) {
-    if (name != "logging" || !body) {
+    if (name != consoleChannel || !body) {
         return;
     }
     log_.print("📱 WebView Console: " + *body);
@@ -118,7 +118,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
     if (url.fragment) {
         log_.print("📍 Current hash: #" + *url.fragment);
     }
-    if (isAllowed(url.host)) {
+    if (isAllowed(*url.host)) {
         log_.print("✅ Allowing navigation to: " + *url.host);
         return NavigationPolicy::allow;
     }
@@ -128,7 +128,7 @@ NavigationPolicy Coordinator::decidePolicyForNavigationAction(const NavigationAc
 
 EngineView* Coordinator::createWebView(EngineView& requesting, const NavigationAction& action) {
     const std::optional<Url>& url = action.url;
-    if (url && url->host && isAllowedHost(*url->host, allowedDomain_)) {
+    if (url && url->host && isAllowed(*url->host)) {
         if (popups_.size() >= maxOpenPopups) {
             log_.print("❌ Blocking popup for: " + *url->host + ", " +
                        std::to_string(maxOpenPopups) + " already open");
@@ -289,7 +289,7 @@ void Coordinator::didFailProvisionalNavigation(EngineView& view, const std::stri
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                                 MediaCaptureType type,
                                                 std::function<void(bool grant)> decisionHandler) {
-    if (!originHost || !isAllowedHost(*originHost, allowedDomain_)) {
+    if (!originHost || !isAllowed(*originHost)) {
         log_.print("❌ Denying media capture for: " + originHost.value_or(""));
         decisionHandler(false);
         return;
@@ -333,7 +333,7 @@ void Coordinator::requestMediaCapturePermission(const std::optional<std::string>
 }
 
 bool Coordinator::allowsDeviceInformation(const std::optional<std::string>& originHost) {
-    return isAllowed(originHost) &&
+    return originHost && isAllowed(*originHost) &&
            services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
 }
 

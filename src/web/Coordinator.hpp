@@ -25,6 +25,8 @@ public:
     static constexpr std::size_t maxDialogTextBytes = 1024;
     // Each popup is a page laid over the lab: a page opening them in a loop would fill the memory.
     static constexpr std::size_t maxOpenPopups = 8;
+    // The script message channel the console bridge posts on.
+    static constexpr char consoleChannel[] = "logging";
     Coordinator(WebServices services, std::string allowedDomain, std::string startUrl);
 
     // The view that shows the service; every other view is one of its popups.
@@ -67,13 +69,12 @@ public:
         const std::string& prompt, const std::optional<std::string>& defaultText,
         std::function<void(std::optional<std::string>)> completion) override;
 
-    [[nodiscard]] const std::string& allowedDomain() const { return allowedDomain_; }
     [[nodiscard]] bool lastRefreshState() const { return lastRefreshState_; }
     void setLastRefreshState(bool state) { lastRefreshState_ = state; }
     [[nodiscard]] std::size_t openPopupCount() const { return popups_.size(); }
 
 private:
-    [[nodiscard]] bool isAllowed(const std::optional<std::string>& host) const;
+    [[nodiscard]] bool isAllowed(const std::string& host) const;
     void loadAfresh(CachePolicy cachePolicy);
     void tryLabAgain();
     // Whether a failed load leaves the learner in front of nothing, to be told why.

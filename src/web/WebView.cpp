@@ -11,7 +11,7 @@ EngineConfiguration makeConfiguration(const ServiceConfig& service) {
     EngineConfiguration configuration;
     configuration.applicationNameForUserAgent = service.applicationNameForUserAgent;
     configuration.mediaRequiresUserActionForPlayback = false;
-    configuration.scriptMessageHandlerName = "logging";
+    configuration.scriptMessageHandlerName = Coordinator::consoleChannel;
     configuration.userScripts.assign(pageScripts.begin(), pageScripts.end());
     return configuration;
 }

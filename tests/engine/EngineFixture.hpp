@@ -70,9 +70,10 @@ protected:
                                   const std::string& host = labHost) const {
         return server_.url(path, host);
     }
-    // Builds a web view on the page, replacing the previous one, and waits until the page logs
-    // "ready" through the console bridge.
-    void open(const std::string& pageUrl) {
+    // Builds a web view on the page, replacing the previous one, waits until the page logs
+    // "ready" through the console bridge and its load ends, and leaves a mark that a reload or a
+    // navigation would wipe.
+    void load(const std::string& pageUrl) {
         const std::string ready = consoleLine(R"(["ready"])");
         const int before = count(ready);
         webView_.reset();
@@ -81,11 +82,7 @@ protected:
             web::ServiceConfig{"pelunnalabs.com", pageUrl, "PelunnaLabs/1.0"});
         // The root view updates the web view right after making it.
         webView_->update(1.0, false);
-        EXPECT_TRUE(waitForLine(ready, before + 1)) << pageUrl << " did not get ready";
-    }
-    // Also waits for the load's end and leaves a mark that a reload or a navigation would wipe.
-    void load(const std::string& pageUrl) {
-        open(pageUrl);
+        ASSERT_TRUE(waitForLine(ready, before + 1)) << pageUrl << " did not get ready";
         ASSERT_TRUE(waitForLine("✅ Page loaded successfully: " + pageUrl)) << pageUrl;
         ASSERT_EQ(call("return window.lessonState = 'kept';"), R"("kept")");
     }

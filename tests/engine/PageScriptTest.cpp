@@ -27,7 +27,7 @@ TEST_F(PageScriptTest, EachScriptReachesEveryFrameAtItsTimeAnswersThePageAndLogs
         const state = (sent) => [sent, clicked.splice(0), bubbled.splice(0), location.hash,
             document.documentElement.className, document.body.className];
         console.log("ready");</script>)");
-    open(url("/"));
+    load(url("/"));
     const std::string handlerReady = R"(["✅ Escape Handler Ready"])";
     ASSERT_TRUE(waitForLine(consoleLine(R"(["frame got",1])")));
     ASSERT_TRUE(waitForLine(consoleLine(handlerReady), 2));

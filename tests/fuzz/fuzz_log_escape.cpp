@@ -6,11 +6,21 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "FuzzCheck.hpp"
 #include "log/LogEscape.hpp"
+
+// A broken invariant must stop the fuzzer with a crash it records, in every build type.
+#define FUZZ_CHECK(condition)                                                            \
+    do {                                                                                 \
+        if (!(condition)) {                                                              \
+            std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
+            std::abort();                                                                \
+        }                                                                                \
+    } while (false)
 
 namespace {
 

@@ -24,9 +24,7 @@ std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
     GdkRectangle geometry;
     gdk_monitor_get_geometry(monitor, &geometry);
     g_object_unref(monitor);
-    return Rect{static_cast<double>(geometry.x),
-                static_cast<double>(geometry.y),
-                {static_cast<double>(geometry.width), static_cast<double>(geometry.height)}};
+    return Rect{{static_cast<double>(geometry.width), static_cast<double>(geometry.height)}};
 }
 
 std::shared_ptr<Window> GtkWindowSystem::createWindow(const WindowSettings& settings) {

@@ -25,9 +25,7 @@ WebKitUserScript* makeUserScript(const UserScript& script) {
     const auto* data = static_cast<const char*>(g_bytes_get_data(text, &size));
     const std::string source(data, size);
     g_bytes_unref(text);
-    return webkit_user_script_new(source.c_str(),
-                                  script.forMainFrameOnly ? WEBKIT_USER_CONTENT_INJECT_TOP_FRAME
-                                                          : WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+    return webkit_user_script_new(source.c_str(), WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                   script.injectionTime == InjectionTime::atDocumentStart
                                       ? WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START
                                       : WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_END,
@@ -73,14 +71,17 @@ NavigationAction navigationAction(WebKitNavigationAction* action, bool hasTarget
     return {uri != nullptr ? parseUrl(uri) : std::nullopt, hasTargetFrame};
 }
 
-gboolean onScriptMessage(WebKitUserContentManager* /*manager*/, JSCValue* value, gpointer data) {
+gboolean onScriptMessage(WebKitUserContentManager* manager, JSCValue* value, gpointer data) {
     std::optional<std::string> body;
     if (jsc_value_is_string(value)) {
         char* text = jsc_value_to_string(value);
         body = text;
         g_free(text);
     }
-    static_cast<EngineViewDelegate*>(data)->didReceiveScriptMessage("logging", body);
+    // The signal's detail is the handler's name, as the configuration registered it.
+    const GSignalInvocationHint* hint = g_signal_get_invocation_hint(manager);
+    static_cast<EngineViewDelegate*>(data)->didReceiveScriptMessage(g_quark_to_string(hint->detail),
+                                                                    body);
     return TRUE;
 }
 
