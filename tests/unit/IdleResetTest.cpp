@@ -1,0 +1,97 @@
+#include "Fakes.hpp"
+#include "app/IdleReset.hpp"
+
+namespace pelunna::test {
+namespace {
+
+// The notice and the start over, in the order the host was asked.
+struct Seat final : IdleResetHost {
+    explicit Seat(std::optional<double> limitSeconds) : reset(queue, log, *this, limitSeconds) {}
+    void showCountdown(std::string_view headline, std::string_view hint) override {
+        EXPECT_EQ(hint, "Press any key or move the pointer to stay.");
+        calls.emplace_back(headline);
+    }
+    void hideCountdown() override { calls.emplace_back("hide"); }
+    void startOver() override { calls.emplace_back("start over"); }
+    // The calls since the last look.
+    Journal take() { return std::exchange(calls, {}); }
+
+    FakeQueue queue;
+    RecordingLog log;
+    Journal calls;
+    app::IdleReset reset;
+};
+
+std::string countdown(int seconds) {
+    return "Still there? The lab starts over in " + std::to_string(seconds) + " seconds.";
+}
+
+TEST(IdleReset, TheLimitWithoutInputCountsDownAMinuteWhichInputStopsAndWhoseEndStartsOver) {
+    Seat seat(120);
+    seat.reset.labShown();
+    seat.queue.advance(60);
+    // Pointer motion comes by the hundred: it moves the clock, it schedules nothing.
+    for (int motion = 0; motion < 100; ++motion) {
+        EXPECT_FALSE(seat.reset.userInput());
+    }
+    EXPECT_LE(seat.queue.pendingBlocks(), 1u);
+    seat.queue.advance(119.9);
+    EXPECT_THAT(seat.take(), IsEmpty());
+    seat.queue.advance(0.1);
+    EXPECT_THAT(seat.take(), ElementsAre(countdown(60)));
+    seat.queue.advance(10);
+    EXPECT_EQ(seat.take().back(), countdown(50));
+    // The input that keeps the lab goes nowhere else; the next reaches the page again.
+    EXPECT_TRUE(seat.reset.userInput());
+    EXPECT_FALSE(seat.reset.userInput());
+    EXPECT_THAT(seat.take(), ElementsAre("hide"));
+    seat.queue.advance(119.9);
+    EXPECT_THAT(seat.take(), IsEmpty());
+    seat.queue.advance(0.1 + 60);
+    Journal calls = seat.take();
+    ASSERT_EQ(calls.size(), 63u);
+    EXPECT_EQ(calls[1], countdown(59));
+    EXPECT_THAT(Journal(calls.end() - 3, calls.end()),
+                ElementsAre(countdown(0), "hide", "start over"));
+    EXPECT_THAT(seat.log.lines, ElementsAre("⏱️ Starting over for the next learner"));
+    // The permission screen of the next learner has no clock until their lab is shown.
+    seat.queue.advance(1000);
+    EXPECT_FALSE(seat.reset.userInput());
+    seat.reset.labShown();
+    seat.queue.advance(120);
+    EXPECT_THAT(seat.take(), ElementsAre(countdown(60)));
+    // Quitting during the countdown starts nothing over.
+    seat.reset.quitting();
+    seat.queue.advance(1000);
+    EXPECT_THAT(seat.take(), ElementsAre("hide"));
+}
+
+TEST(IdleReset, SoundOrRecordingHoldsTheClockWhichRunsAgainFromTheirEnd) {
+    Seat seat(120);
+    seat.reset.labShown();
+    seat.queue.advance(10);
+    seat.reset.mediaActivityChanged(true);
+    seat.queue.advance(1000);
+    seat.reset.mediaActivityChanged(false);
+    seat.queue.advance(119.9);
+    EXPECT_THAT(seat.take(), IsEmpty());
+    seat.queue.advance(0.1);
+    EXPECT_THAT(seat.take(), ElementsAre(countdown(60)));
+    // A recording that starts during the countdown stops it.
+    seat.reset.mediaActivityChanged(true);
+    seat.queue.advance(1000);
+    EXPECT_THAT(seat.take(), ElementsAre("hide"));
+    seat.reset.mediaActivityChanged(false);
+    seat.queue.advance(120 + 60);
+    EXPECT_EQ(seat.take().back(), "start over");
+
+    Seat home(std::nullopt);
+    home.reset.labShown();
+    home.queue.advance(1e6);
+    EXPECT_FALSE(home.reset.userInput());
+    EXPECT_THAT(home.take(), IsEmpty());
+    EXPECT_THAT(home.log.lines, IsEmpty());
+}
+
+}  // namespace
+}  // namespace pelunna::test
