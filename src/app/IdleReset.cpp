@@ -46,9 +46,7 @@ void IdleReset::mediaActivityChanged(bool active) {
 }
 
 void IdleReset::quitting() {
-    if (phase_ == Phase::countingDown) {
-        stopCountdown();
-    }
+    ++countdown_;
     phase_ = Phase::stopped;
 }
 
