@@ -5,6 +5,7 @@
 
 #include "app/AppDelegate.hpp"
 #include "app/DrawingPathChoice.hpp"
+#include "app/LabSettings.hpp"
 #include "app/ServiceConstants.hpp"
 #include "log/StdoutLog.hpp"
 #include "microphone/DesktopMicrophoneAuthorization.hpp"
@@ -12,6 +13,7 @@
 #include "platform/glib/ClientVariables.hpp"
 #include "platform/glib/DecisionStores.hpp"
 #include "platform/glib/DesktopPrivacySwitch.hpp"
+#include "platform/glib/LabSettingsFile.hpp"
 #include "platform/glib/SettingsLauncher.hpp"
 #include "platform/glib/SystemDrawingEvidence.hpp"
 #include "platform/gtk/GtkAlerts.hpp"
@@ -68,6 +70,9 @@ int main() {
         sigaddset(&termination, signal);
     }
     sigprocmask(SIG_UNBLOCK, &termination, nullptr);
+    const std::string labSettingsPath = std::string(service::policyDirectory) + "/lab.conf";
+    // Read once at start, so that the administrator sees at once what the seat will do.
+    app::decideLabSettings(platform::readLabSettingsFile(labSettingsPath), labSettingsPath, log);
 
     std::unique_ptr<Client> client;
     platform::GtkApplicationShell shell(

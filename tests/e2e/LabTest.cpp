@@ -116,10 +116,25 @@ TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
 }
 
 // A lab computer's login session: the launcher starts weston's kiosk shell, which starts the
-// client; a logout's SIGTERM ends the client, and the session with it.
+// client; the learner switches to the seat's Tamil layout and types an answer; a logout's SIGTERM
+// ends the client, and the session with it.
 TEST_F(Lab, TheKioskSessionRunsTheLabInWestonUntilLogout) {
+    // English beside Tamil99, Alt+Shift between them: weston's X11 backend takes the X server's
+    // keyboard, which the other tests find as it was.
+    ASSERT_TRUE(
+        run("setxkbmap -layout us,in -variant ,tam_tamilnet -option grp:alt_shift_toggle").ok());
+    const std::shared_ptr<void> usKeyboardAfter(
+        nullptr, [this](void*) { run("setxkbmap -layout us -option"); });
+    server().page("/start.html", R"(<!doctype html><input id="answer"><script>
+answer.addEventListener('input', () => {
+    console.log(answer.value);
+    location = '/spinning.html';
+});
+answer.focus();
+console.log('ready');
+</script>)");
     // A page that never yields, from its first line, holds up no way out.
-    server().page("/start.html",
+    server().page("/spinning.html",
                   "<!doctype html><script>console.log('spinning'); for (;;) {}</script>");
     ASSERT_TRUE(store("yes"));
     fs::copy_file(PELUNNA_SESSION_LAUNCHER, bin() / "pelunna-labs-session");
@@ -133,6 +148,13 @@ TEST_F(Lab, TheKioskSessionRunsTheLabInWestonUntilLogout) {
         [&] { return press(compositor, "Return") && waitForLine(appearedLine, 1, false, 1); },
         "lab after Return"));
     EXPECT_TRUE(waitForLine(fullScreenLine));
+    ASSERT_TRUE(waitForLine(console(R"(["ready"])")));
+    // Alt+Shift, then the key that is F in English.
+    constexpr unsigned alt = 64;
+    constexpr unsigned shift = 50;
+    constexpr unsigned keyF = 41;
+    ASSERT_TRUE(pressKeycodes(compositor, {{alt, shift}, {keyF}}));
+    EXPECT_TRUE(waitForLine(console(R"(["க"])")));
     ASSERT_TRUE(waitForLine(console(R"(["spinning"])")));
     // To the client itself, past the stages that started it.
     ASSERT_TRUE(

@@ -56,18 +56,23 @@ fi
     exit 77
 }
 mkdir "$work/keyboard" "$work/none"
-printf '%s\n' '# KEYBOARD CONFIGURATION FILE' 'XKBMODEL="pc105"' 'XKBLAYOUT="de,us"' \
-    'XKBVARIANT="nodeadkeys,"' 'XKBOPTIONS="grp:alt_shift_toggle"' >"$work/keyboard/keyboard"
-# The launcher's XKB variables with FOLDER over /etc/default.
+# English beside Tamil99, Alt+Shift between them.
+printf '%s\n' '# KEYBOARD CONFIGURATION FILE' 'XKBMODEL="pc105"' 'XKBLAYOUT="us,in"' \
+    'XKBVARIANT=",tam_tamilnet"' 'XKBOPTIONS="grp:alt_shift_toggle"' >"$work/keyboard/keyboard"
+# The launcher's XKB variables (cage's keyboard) and weston's keyboard section, with FOLDER over
+# /etc/default.
 layout() {
     local folder=$1
     shift
     session env "$@" PELUNNA_LABS_COMPOSITOR=weston "${namespace[@]}" \
         sh -c 'mount --bind "$0" /etc/default && exec "$@"' "$folder" | grep '^XKB_' | sort
+    sed -n '/^\[keyboard\]$/,$p' "$work/runtime/pelunna-labs/weston.ini"
 }
-[[ $(layout "$work/keyboard") == "$(printf '%s\n' XKB_DEFAULT_LAYOUT=de,us XKB_DEFAULT_MODEL=pc105 \
-    XKB_DEFAULT_OPTIONS=grp:alt_shift_toggle XKB_DEFAULT_VARIANT=nodeadkeys,)" ]] ||
-    fail "the machine's layout does not reach the compositor: $(layout "$work/keyboard")"
-[[ $(layout "$work/keyboard" XKB_DEFAULT_LAYOUT=fr) == XKB_DEFAULT_LAYOUT=fr ]] ||
-    fail "a layout the session names is replaced"
+[[ $(layout "$work/keyboard") == "$(printf '%s\n' XKB_DEFAULT_LAYOUT=us,in XKB_DEFAULT_MODEL=pc105 \
+    XKB_DEFAULT_OPTIONS=grp:alt_shift_toggle XKB_DEFAULT_VARIANT=,tam_tamilnet '[keyboard]' \
+    keymap_layout=us,in keymap_model=pc105 keymap_variant=,tam_tamilnet \
+    keymap_options=grp:alt_shift_toggle)" ]] ||
+    fail "the machine's layouts do not reach the compositors: $(layout "$work/keyboard")"
+[[ $(layout "$work/keyboard" XKB_DEFAULT_LAYOUT=fr) == "$(printf '%s\n' XKB_DEFAULT_LAYOUT=fr \
+    '[keyboard]' keymap_layout=fr)" ]] || fail "a layout the session names is replaced"
 [[ -z $(layout "$work/none") ]] || fail "a layout without a keyboard file"

@@ -40,6 +40,7 @@ public:
         now_ = until;
     }
     [[nodiscard]] double now() const override { return now_; }
+    [[nodiscard]] std::size_t pendingBlocks() const { return pending_.size(); }
 
 private:
     double now_ = 0;
