@@ -20,6 +20,7 @@
 #include "platform/gtk/GtkApplicationShell.hpp"
 #include "platform/gtk/GtkMainQueue.hpp"
 #include "platform/gtk/GtkWindowSystem.hpp"
+#include "platform/gtk/UserActivity.hpp"
 #include "platform/webkit/WebKitSession.hpp"
 
 namespace pelunna {
@@ -27,18 +28,25 @@ namespace {
 
 // Everything the client is made of once GTK has started, each made after what it needs.
 struct Client {
-    Client(GtkApplication* application, DrawingPath drawingPath, Log& log)
-        : alerts(application),
+    Client(GtkApplication* application, DrawingPath drawingPath, Log& log,
+           const app::LabSettings& lab)
+        : alerts(application, activity),
           session(drawingPath),
-          windowSystem(application, session, std::string(service::displayName)),
+          windowSystem(application, session, activity, std::string(service::displayName)),
           decisionStore(platform::makeDecisionStore(std::string(service::applicationId),
                                                     std::string(service::programName))),
           policyFile(std::string(service::policyDirectory) + "/microphone-policy", log),
           microphone(*decisionStore, policyFile, privacySwitch, alerts, queue),
-          delegate(std::make_shared<app::AppDelegate>(app::AppServices{
-              queue, log, windowSystem, session, microphone, alerts, workspace})) {}
+          delegate(std::make_shared<app::AppDelegate>(
+              app::AppServices{queue, log, windowSystem, session, microphone, alerts, workspace},
+              app::IdleResetTimes{lab.idleResetMinutes, service::idleSecondSeconds})) {
+        activity.setListener([this] { return delegate->userInput(); });
+        session.setMediaActivityListener(
+            [this](bool active) { delegate->mediaActivityChanged(active); });
+    }
 
     platform::GtkMainQueue queue;
+    platform::UserActivity activity;
     platform::GtkAlerts alerts;
     platform::SettingsLauncher workspace;
     platform::WebKitSession session;
@@ -72,14 +80,15 @@ int main() {
     sigprocmask(SIG_UNBLOCK, &termination, nullptr);
     const std::string labSettingsPath = std::string(service::policyDirectory) + "/lab.conf";
     // Read once at start, so that the administrator sees at once what the seat will do.
-    app::decideLabSettings(platform::readLabSettingsFile(labSettingsPath), labSettingsPath, log);
+    const app::LabSettings lab = app::decideLabSettings(
+        platform::readLabSettingsFile(labSettingsPath), labSettingsPath, log);
 
     std::unique_ptr<Client> client;
     platform::GtkApplicationShell shell(
         {std::string(service::applicationId), std::string(service::programName),
          std::string(service::displayName)},
         [&](GtkApplication* application) -> ApplicationDelegate& {
-            client = std::make_unique<Client>(application, drawing.views, log);
+            client = std::make_unique<Client>(application, drawing.views, log, lab);
             return *client->delegate;
         });
     const int status = shell.run();

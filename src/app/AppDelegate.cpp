@@ -21,8 +21,14 @@ void makeResizable(Window& window) {
 
 }  // namespace
 
-AppDelegate::AppDelegate(AppServices services)
-    : services_(services), queue_(services.queue), log_(services.log) {}
+AppDelegate::AppDelegate(AppServices services, IdleResetTimes idle)
+    : services_(services),
+      queue_(services.queue),
+      log_(services.log),
+      idleReset_(
+          services.queue, services.log, *this,
+          idle.minutes ? std::optional(*idle.minutes * 60 * idle.secondSeconds) : std::nullopt,
+          idle.secondSeconds) {}
 
 void AppDelegate::applicationDidFinishLaunching() {
     setupMainWindow();
@@ -58,6 +64,8 @@ void AppDelegate::setupMainWindow() {
         std::make_unique<screens::ContentView>(contentServices, std::move(site), [weakSelf] {
             if (auto self = weakSelf.lock()) {
                 self->enterFullscreen();
+                // A learner's lab: from now on an idle seat starts over.
+                self->idleReset_.labShown();
             }
         });
     window->setContentView(*contentView_);
@@ -79,6 +87,7 @@ void AppDelegate::applicationWillTerminate(std::function<void()> finished) {
             std::exchange(*once, nullptr)();
         }
     };
+    idleReset_.quitting();
     // A page that spins or keeps writing must not hold the quit up.
     if (contentView_) {
         contentView_->endPageProcesses();
@@ -130,6 +139,35 @@ void AppDelegate::reenterFullscreen(const std::shared_ptr<Window>& window) {
 
 bool AppDelegate::windowShouldClose(Window& /*window*/) {
     return true;
+}
+
+void AppDelegate::showCountdown(std::string_view headline, std::string_view hint) {
+    if (mainWindow_) {
+        mainWindow_->showNotice(Notice{std::string(headline), std::string(hint)});
+    }
+}
+
+void AppDelegate::hideCountdown() {
+    if (mainWindow_) {
+        mainWindow_->showNotice(std::nullopt);
+    }
+}
+
+void AppDelegate::startOver() {
+    if (!contentView_) {
+        return;
+    }
+    // Nothing of the last learner may run on, or be written, while their data goes.
+    contentView_->leaveLab();
+    auto once = std::make_shared<bool>(false);
+    const std::weak_ptr<AppDelegate> weakSelf = weak_from_this();
+    auto showPermissionScreen = [weakSelf, once] {
+        if (auto self = weakSelf.lock(); self && !std::exchange(*once, true)) {
+            self->contentView_->returnToPermissionScreen();
+        }
+    };
+    services_.dataStore.removeData(WebsiteDataTypes::all, showPermissionScreen);
+    queue_.asyncAfter(terminationClearingBoundSeconds, showPermissionScreen);
 }
 
 void AppDelegate::requestMicrophonePermission() {

@@ -11,8 +11,12 @@ constexpr double timerSlackSeconds = 1e-3;
 }  // namespace
 
 IdleReset::IdleReset(MainQueue& queue, Log& log, IdleResetHost& host,
-                     std::optional<double> limitSeconds)
-    : queue_(queue), log_(log), host_(host), limitSeconds_(limitSeconds.value_or(0)) {}
+                     std::optional<double> limitSeconds, double countdownTickSeconds)
+    : queue_(queue),
+      log_(log),
+      host_(host),
+      limitSeconds_(limitSeconds.value_or(0)),
+      tickSeconds_(countdownTickSeconds) {}
 
 void IdleReset::labShown() {
     if (limitSeconds_ <= 0) {
@@ -85,7 +89,7 @@ void IdleReset::count(int secondsLeft) {
         host_.startOver();
         return;
     }
-    queue_.asyncAfter(1.0, [this, secondsLeft, countdown = countdown_] {
+    queue_.asyncAfter(tickSeconds_, [this, secondsLeft, countdown = countdown_] {
         if (countdown == countdown_) {
             count(secondsLeft - 1);
         }

@@ -15,8 +15,10 @@ class IdleReset {
 public:
     static constexpr int countdownSeconds = 60;
 
-    // Without a limit the seat is never started over.
-    IdleReset(MainQueue& queue, Log& log, IdleResetHost& host, std::optional<double> limitSeconds);
+    // Without a limit the seat is never started over. A test build may make the countdown's
+    // seconds shorter.
+    IdleReset(MainQueue& queue, Log& log, IdleResetHost& host, std::optional<double> limitSeconds,
+              double countdownTickSeconds = 1.0);
 
     // A learner's lab is shown (the web view is built): its clock starts.
     void labShown();
@@ -42,6 +44,7 @@ private:
     IdleResetHost& host_;
     // 0 when the seat is never started over.
     double limitSeconds_;
+    double tickSeconds_;
     Phase phase_ = Phase::stopped;
     bool mediaActive_ = false;
     bool checkPending_ = false;

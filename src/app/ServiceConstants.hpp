@@ -9,8 +9,10 @@ namespace pelunna::service {
 extern const std::string_view allowedDomain;
 extern const std::string_view startUrl;
 extern const std::string_view applicationNameForUserAgent;
-// Where an administrator's microphone policy file lives.
+// Where an administrator's microphone policy file and lab settings live.
 extern const std::string_view policyDirectory;
+// How long one second of the idle reset lasts: a test build makes its minutes shorter.
+extern const double idleSecondSeconds;
 
 inline constexpr std::string_view applicationId = "com.pelunnalabs.Labs";
 inline constexpr std::string_view displayName = "Pelunna Labs";

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ports/Notice.hpp"
 #include "ports/Url.hpp"
 #include "ports/WebsiteDataStore.hpp"
 
@@ -52,12 +53,6 @@ enum class CertificateProblem {
 // Why a load never reached its page. Superseded: another load took its place, or the client
 // refused it; any other failure means the server could not be reached.
 enum class LoadFailure { unreachable, superseded };
-
-// A message laid over the page for the learner: what happened and, below it, what to do.
-struct Notice {
-    std::string text;
-    std::string detail;
-};
 
 // Why a page process ended.
 enum class ProcessTermination { crashed, exceededMemoryLimit, endedByClient };

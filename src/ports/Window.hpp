@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
+#include "ports/Notice.hpp"
 #include "ports/RootView.hpp"
 
 namespace pelunna {
@@ -49,6 +51,8 @@ public:
     virtual void setContentView(RootView& root) = 0;
     virtual void setDelegate(WindowDelegate* delegate) = 0;
     virtual void makeKeyAndOrderFront() = 0;
+    // Laid over every screen of the window, near its top where no alert covers it; none hides it.
+    virtual void showNotice(const std::optional<Notice>& notice) = 0;
 
     [[nodiscard]] bool isFullScreen() const { return (styleMask() & StyleMask::fullScreen) != 0; }
 };

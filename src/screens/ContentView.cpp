@@ -83,6 +83,21 @@ void ContentView::endPageProcesses() {
     }
 }
 
+void ContentView::leaveLab() {
+    if (webView_) {
+        webView_->endPageProcesses();
+        webView_.reset();
+    }
+}
+
+void ContentView::returnToPermissionScreen() {
+    zoomLevel_ = 1.0;
+    refreshTrigger_ = false;
+    micStatus_ = services_.microphone.authorizationStatus();
+    micPermissionResolved_ = false;
+    render();
+}
+
 KeyDisposition ContentView::handleKeyDown(const KeyEvent& event) {
     if (event.escape) {
         services_.log.print("🔴 ESCAPE KEY PRESSED IN SWIFT");

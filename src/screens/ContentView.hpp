@@ -41,6 +41,10 @@ public:
     KeyDisposition handleKeyDown(const KeyEvent& event);
     // Quit: the pages end before their data is removed, so none can write meanwhile.
     void endPageProcesses();
+    // The next learner: the lab goes (its dialogs dismissed, its popups closed, its pages
+    // ended), and then the permission screen comes back as at launch, zoom and status afresh.
+    void leaveLab();
+    void returnToPermissionScreen();
 
 private:
     // A state write recomputes the content.

@@ -60,12 +60,16 @@ struct FakeWindow final : Window {
     void setContentView(RootView& /*root*/) override {}
     void setDelegate(WindowDelegate* /*delegate*/) override {}
     void makeKeyAndOrderFront() override {}
+    void showNotice(const std::optional<Notice>& shown) override {
+        notice = shown ? std::optional(shown->text) : std::nullopt;
+    }
     void becomeFullScreen(bool on) {
         mask = on ? mask | StyleMask::fullScreen : mask & ~StyleMask::fullScreen;
     }
 
     std::uint64_t mask = 0;
     int toggles = 0;
+    std::optional<std::string> notice;
 };
 
 struct FakeWindowSystem final : WindowSystem {

@@ -60,6 +60,7 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     // that raises one alert after another.
     gtk_window_set_application(GTK_WINDOW(dialog), application_);
     refuseInspectorKeys(GTK_WINDOW(dialog));
+    activity_.watch(GTK_WINDOW(dialog));
     // Drawn by the client, as the rest of the kiosk is, not framed by the window manager.
     gtk_window_set_titlebar(GTK_WINDOW(dialog), gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
     const int defaultResponse = AlertResponse::firstButton + static_cast<int>(alert.defaultButton);

@@ -2,6 +2,7 @@
 
 #include <gtk/gtk.h>
 
+#include "platform/gtk/UserActivity.hpp"
 #include "ports/Alerts.hpp"
 
 namespace pelunna::platform {
@@ -10,11 +11,13 @@ namespace pelunna::platform {
 // response.
 class GtkAlerts final : public Alerts {
 public:
-    explicit GtkAlerts(GtkApplication* application) : application_(application) {}
+    GtkAlerts(GtkApplication* application, UserActivity& activity)
+        : application_(application), activity_(activity) {}
     void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override;
 
 private:
     GtkApplication* application_;
+    UserActivity& activity_;
 };
 
 }  // namespace pelunna::platform

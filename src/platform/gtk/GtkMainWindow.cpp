@@ -26,7 +26,7 @@ GtkWidget* makeTitlebar(const WindowSettings& settings) {
 }  // namespace
 
 GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
-                             WebKitSession& session)
+                             WebKitSession& session, UserActivity& activity)
     : window_(GTK_WINDOW(gtk_application_window_new(application))),
       keptStyleBits_(settings.styleMask & ~platformStyleBits),
       layout_(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0)),
@@ -44,6 +44,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
     // Hidden by the empty title widget, but what a screen reader names the window by.
     gtk_window_set_title(window_, g_get_application_name());
     refuseInspectorKeys(window_);
+    activity.watch(window_);
     gtk_window_set_default_size(window_, static_cast<int>(settings.contentRect.size.width),
                                 static_cast<int>(settings.contentRect.size.height));
     gtk_window_set_resizable(window_, (settings.styleMask & StyleMask::resizable) != 0);
@@ -70,6 +71,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
     gtk_overlay_set_child(GTK_OVERLAY(frame), layout_);
     gtk_overlay_add_overlay(GTK_OVERLAY(frame), menubarOverPage_);
     gtk_window_set_child(window_, frame);
+    notice_ = std::make_unique<NoticeWidget>(GTK_OVERLAY(frame), GTK_ALIGN_START);
     g_signal_connect(window_, "notify::fullscreened", G_CALLBACK(onFullscreenChanged), this);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
     GtkEventController* motion = gtk_event_controller_motion_new();
@@ -80,6 +82,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
 GtkMainWindow::~GtkMainWindow() {
     g_signal_handlers_disconnect_by_data(window_, this);
     g_signal_handlers_disconnect_by_data(webContent_, this);
+    notice_.reset();
     engine_.reset();
     g_object_unref(webContent_);
     g_object_unref(window_);
@@ -146,6 +149,10 @@ void GtkMainWindow::setDelegate(WindowDelegate* delegate) {
 
 void GtkMainWindow::makeKeyAndOrderFront() {
     gtk_window_present(window_);
+}
+
+void GtkMainWindow::showNotice(const std::optional<Notice>& notice) {
+    notice_->show(notice);
 }
 
 void GtkMainWindow::addLocalMonitorForKeyDown(

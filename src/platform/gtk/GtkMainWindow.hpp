@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include "platform/gtk/UserActivity.hpp"
+#include "platform/webkit/NoticeWidget.hpp"
 #include "platform/webkit/WebKitEngine.hpp"
 #include "ports/ContentHost.hpp"
 #include "ports/KeyEvent.hpp"
@@ -23,7 +25,7 @@ class GtkMainWindow final : public Window,
                             public std::enable_shared_from_this<GtkMainWindow> {
 public:
     GtkMainWindow(GtkApplication* application, const WindowSettings& settings,
-                  WebKitSession& session);
+                  WebKitSession& session, UserActivity& activity);
     ~GtkMainWindow() override;
     GtkMainWindow(const GtkMainWindow&) = delete;
     GtkMainWindow& operator=(const GtkMainWindow&) = delete;
@@ -34,6 +36,7 @@ public:
     void setContentView(RootView& root) override;
     void setDelegate(WindowDelegate* delegate) override;
     void makeKeyAndOrderFront() override;
+    void showNotice(const std::optional<Notice>& notice) override;
 
     void addLocalMonitorForKeyDown(std::function<KeyDisposition(const KeyEvent&)> handler) override;
 
@@ -56,6 +59,8 @@ private:
     GtkWidget* layout_;
     GtkWidget* menubar_ = nullptr;
     GtkWidget* menubarOverPage_ = nullptr;
+    // Over everything the window shows, popups and the permission screen included.
+    std::unique_ptr<NoticeWidget> notice_;
     GtkWidget* content_ = nullptr;
     // The web content, made before it is shown so that the engine can lay its views into it.
     GtkWidget* webContent_;

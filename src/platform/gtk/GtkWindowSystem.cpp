@@ -8,8 +8,11 @@
 namespace pelunna::platform {
 
 GtkWindowSystem::GtkWindowSystem(GtkApplication* application, WebKitSession& session,
-                                 std::string menuTitle)
-    : application_(application), session_(session), menuTitle_(std::move(menuTitle)) {}
+                                 UserActivity& activity, std::string menuTitle)
+    : application_(application),
+      session_(session),
+      activity_(activity),
+      menuTitle_(std::move(menuTitle)) {}
 
 std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
     GdkDisplay* display = gdk_display_get_default();
@@ -30,7 +33,7 @@ std::optional<Rect> GtkWindowSystem::mainScreenFrame() const {
 std::shared_ptr<Window> GtkWindowSystem::createWindow(const WindowSettings& settings) {
     installStyleSheet();
     colorScheme_ = std::make_unique<DesktopColorScheme>();
-    return std::make_shared<GtkMainWindow>(application_, settings, session_);
+    return std::make_shared<GtkMainWindow>(application_, settings, session_, activity_);
 }
 
 void GtkWindowSystem::setMainMenu(const std::vector<MenuItem>& items) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/gtk/DesktopColorScheme.hpp"
+#include "platform/gtk/UserActivity.hpp"
 #include "platform/webkit/WebKitSession.hpp"
 #include "ports/WindowSystem.hpp"
 
@@ -15,7 +16,8 @@ namespace pelunna::platform {
 class GtkWindowSystem final : public WindowSystem {
 public:
     // The application menu is titled `menuTitle`.
-    GtkWindowSystem(GtkApplication* application, WebKitSession& session, std::string menuTitle);
+    GtkWindowSystem(GtkApplication* application, WebKitSession& session, UserActivity& activity,
+                    std::string menuTitle);
 
     [[nodiscard]] std::optional<Rect> mainScreenFrame() const override;
     std::shared_ptr<Window> createWindow(const WindowSettings& settings) override;
@@ -24,6 +26,7 @@ public:
 private:
     GtkApplication* application_;
     WebKitSession& session_;
+    UserActivity& activity_;
     std::string menuTitle_;
     std::unique_ptr<DesktopColorScheme> colorScheme_;
 };

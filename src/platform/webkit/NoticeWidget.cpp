@@ -15,7 +15,8 @@ GtkWidget* line(const char* cssClass) {
 
 }  // namespace
 
-NoticeWidget::NoticeWidget(GtkOverlay* overlay) : overlay_(GTK_OVERLAY(g_object_ref(overlay))) {}
+NoticeWidget::NoticeWidget(GtkOverlay* overlay, GtkAlign verticalPlace)
+    : overlay_(GTK_OVERLAY(g_object_ref(overlay))), verticalPlace_(verticalPlace) {}
 
 NoticeWidget::~NoticeWidget() {
     // The window may have let go of the overlay already, at quit.
@@ -38,7 +39,7 @@ void NoticeWidget::show(const std::optional<Notice>& notice) {
                                        nullptr));
         gtk_widget_add_css_class(box_, "pelunna-notice");
         gtk_widget_set_halign(box_, GTK_ALIGN_CENTER);
-        gtk_widget_set_valign(box_, GTK_ALIGN_CENTER);
+        gtk_widget_set_valign(box_, verticalPlace_);
         text_ = line("pelunna-notice-text");
         detail_ = line("pelunna-notice-detail");
         gtk_box_append(GTK_BOX(box_), text_);

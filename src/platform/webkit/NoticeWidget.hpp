@@ -12,7 +12,8 @@ namespace pelunna::platform {
 // readers as an alert whenever it shows.
 class NoticeWidget final {
 public:
-    explicit NoticeWidget(GtkOverlay* overlay);
+    // Centred, or at the top or bottom edge.
+    explicit NoticeWidget(GtkOverlay* overlay, GtkAlign verticalPlace = GTK_ALIGN_CENTER);
     ~NoticeWidget();
     NoticeWidget(const NoticeWidget&) = delete;
     NoticeWidget& operator=(const NoticeWidget&) = delete;
@@ -22,6 +23,7 @@ public:
 
 private:
     GtkOverlay* overlay_;
+    GtkAlign verticalPlace_;
     GtkWidget* box_ = nullptr;
     GtkWidget* text_ = nullptr;
     GtkWidget* detail_ = nullptr;

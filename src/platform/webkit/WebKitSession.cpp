@@ -58,4 +58,12 @@ void WebKitSession::removeData(WebsiteDataTypes types, std::function<void()> com
         pending);
 }
 
+void WebKitSession::viewMediaActivityChanged(bool active) {
+    const bool wasActive = activeViews_ > 0;
+    activeViews_ += active ? 1 : -1;
+    if ((activeViews_ > 0) != wasActive && mediaListener_) {
+        mediaListener_(activeViews_ > 0);
+    }
+}
+
 }  // namespace pelunna::platform

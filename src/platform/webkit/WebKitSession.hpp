@@ -2,6 +2,9 @@
 
 #include <webkit/webkit.h>
 
+#include <functional>
+#include <utility>
+
 #include "ports/DrawingPath.hpp"
 #include "ports/WebsiteDataStore.hpp"
 
@@ -22,9 +25,18 @@ public:
     [[nodiscard]] WebKitNetworkSession* networkSession() const { return session_; }
     [[nodiscard]] DrawingPath drawingPath() const { return drawingPath_; }
 
+    // Each view tells when it starts or stops playing sound or recording; the listener hears
+    // whether any view does.
+    void viewMediaActivityChanged(bool active);
+    void setMediaActivityListener(std::function<void(bool active)> listener) {
+        mediaListener_ = std::move(listener);
+    }
+
 private:
     WebKitNetworkSession* session_;
     DrawingPath drawingPath_;
+    int activeViews_ = 0;
+    std::function<void(bool)> mediaListener_;
 };
 
 }  // namespace pelunna::platform
