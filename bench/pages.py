@@ -198,7 +198,8 @@ class Site:
         }
         with open(PICTURE, "rb") as picture:
             self._picture = picture.read()
-        self._lessons = {}  # token -> (last page, page HOLD of every lesson first reached)
+        self._lessons = {}  # token -> the lesson's last page
+        self._walked = {}  # token -> monotonic time its latest page was asked for
         self._reports = []  # (event, arrival, body, answer queue), oldest first
         self._lock = threading.Condition()
         self._requests = {}  # path -> monotonic time of its first request since reset()
@@ -282,10 +283,17 @@ class Site:
         if last is None or not number.isdigit() or not 1 <= int(number) <= last:
             return None
         page = int(number)
+        with self._lock:
+            self._walked[token] = time.monotonic()
         items = "".join(f"<li>{LESSON_WORDS[i % len(LESSON_WORDS)]} {i}</li>"
                         for i in range(LESSON_ELEMENTS))
         return LESSON_PAGE % {"page": page, "last": last, "hold": LESSON_HOLD, "items": items,
                               "token": token, "base": f"/lesson/{token}/"}
+
+    def last_walked(self, token):
+        """When the lesson's latest page was asked for, or None before its first."""
+        with self._lock:
+            return self._walked.get(token)
 
     def reset(self):
         """Forgets what earlier runs asked for; a report still pending is answered empty."""

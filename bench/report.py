@@ -254,8 +254,13 @@ def soak_ratios(runs):
             continue
         ui = _soak_growth(run, "ui") - _soak_growth(bare, "ui")
         _target_row(out, "soak_ui_growth", ui, "{:+.1f} MiB")
-        web = _ratio(_soak_growth(run, "web"), _soak_growth(bare, "web"))
-        _target_row(out, "soak_web_growth", web)
+        bare_web = _soak_growth(bare, "web")
+        if bare_web > 0:
+            _target_row(out, "soak_web_growth", _soak_growth(run, "web") / bare_web)
+        else:
+            # A ratio to a page process that did not grow says nothing; the growths do.
+            _target_row(out, "soak_web_growth", None, verdict="n/a",
+                        shown=f"{_soak_growth(run, 'web'):+.1f} against {bare_web:+.1f} MiB")
         tree = (run["memory_last"]["tree"]["pss"] - bare["memory_last"]["tree"]["pss"]) / 1024
         _target_row(out, "soak_tree_over_bare", tree, "{:+.1f} MiB")
         _target_row(out, "soak_walk", _ratio(run["walk_s"], bare["walk_s"]))

@@ -13,7 +13,7 @@ import processes
 
 MEMORY_DELAY = 3.0
 START_TIMEOUT = 60.0
-# A page that has not moved on for this long has stopped walking.
+# A lesson that has asked for no page for this long has stopped walking.
 STALL_TIMEOUT = 120.0
 # The client's page scripts in its own order (src/web/PageScripts.hpp): the bare view runs them
 # without the client around them, each left out in turn.
@@ -61,6 +61,7 @@ class Walker:
         self.token = token
         self.process = self.output = None
         self.result = {"subject": subject.name, "kind": subject.kind, "token": token}
+        self.launched = None
         self.started = None  # when page 1 was asked for
         self.moving_since = None  # when it last left a held page
         self.moved_for = 0.0  # time spent walking, holds left out
@@ -113,6 +114,7 @@ class Soak:
         if subject.kind != "client":
             argv.append(self.bench.url(lesson))
         stderr = open(os.path.join(folder, "stderr.log"), "w")
+        walker.launched = time.monotonic()
         walker.process = subprocess.Popen(
             argv, env=env, start_new_session=True, stderr=stderr, stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE if subject.kind == "client" else subprocess.DEVNULL)
@@ -144,25 +146,24 @@ class Soak:
 
     def _walk(self):
         by_token = {walker.token: walker for walker in self.walkers}
-        last_move = time.monotonic()
         while not all(walker.done for walker in self.walkers):
             for walker in self.walkers:
                 if walker.started is None:
                     walker.started = self.bench.site.first_request(f"/lesson/{walker.token}/1")
                     walker.moving_since = walker.started
-                if not walker.done and walker.process.poll() is not None:
+                if walker.done:
+                    continue
+                walked = self.bench.site.last_walked(walker.token) or walker.launched
+                if walker.process.poll() is not None:
                     walker.result["error"] = f"exited with {walker.process.returncode}"
+                    walker.done = True
+                elif time.monotonic() - walked > STALL_TIMEOUT:
+                    walker.result["error"] = f"stalled for {STALL_TIMEOUT:.0f} s"
                     walker.done = True
             pending = [w.token for w in self.walkers if not w.done]
             report = self.bench.site.next_report(0.5, set(pending))
             if report is None:
-                if time.monotonic() - last_move > STALL_TIMEOUT:
-                    for walker in self.walkers:
-                        if not walker.done:
-                            walker.result["error"] = f"stalled for {STALL_TIMEOUT:.0f} s"
-                            walker.done = True
                 continue
-            last_move = time.monotonic()
             token, arrived, body, answer = report
             self._held(by_token[token], arrived, json.loads(body), answer)
 
