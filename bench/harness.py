@@ -384,6 +384,8 @@ def main():
     args = parser.parse_args()
     if args.soak is not None and args.soak <= pages.LESSON_HOLD:
         parser.error(f"--soak needs more than {pages.LESSON_HOLD} pages")
+    if args.json:
+        os.makedirs(os.path.dirname(os.path.abspath(args.json)), exist_ok=True)
 
     bench = Bench(args)
     if args.soak:
