@@ -8,6 +8,7 @@ import json
 import os
 import re
 import shutil
+import shlex
 import signal
 import subprocess
 import sys
@@ -15,12 +16,13 @@ import tempfile
 import threading
 import time
 
+import desktop
 import pages
 import processes
 import report
+import soak
 import xdisplay
 
-APPLICATION_ID = "com.pelunnalabs.Labs"
 CLEARED_LINE = "✅ All website data cleared on quit"
 CONSOLE_PREFIX = "📱 WebView Console: "
 CHOICE_LINE = re.compile(r"^🎨 Drawing on the (CPU|GPU): ")
@@ -78,82 +80,46 @@ class Bench:
     def __init__(self, args):
         self.args = args
         self.root = tempfile.mkdtemp(prefix="pelunna-bench-")
-        self.site = self.frames = self.keyboard = self.bus = self.bus_address = None
+        self.site = self.frames = self.keyboard = None
+        self.desktops = []
         try:
             self.site = pages.Site(args.port, args.flood_lines)
             self.frames = xdisplay.FirstFrames()
             self.keyboard = xdisplay.Keyboard()
-            self._start_bus()
+            self.desktop = self.new_desktop()
         except BaseException:
             self.close()
             raise
 
-    def _base_env(self):
-        env = {k: v for k, v in os.environ.items() if k not in DRAWING_VARIABLES}
-        env["XDG_RUNTIME_DIR"] = os.path.join(self.root, "runtime")
-        for name in ("DATA", "CACHE", "CONFIG"):
-            env[f"XDG_{name}_HOME"] = os.path.join(self.root, "desktop", name.lower())
-        return env
-
-    def _start_bus(self):
-        """A session bus of the benchmark's own, with the desktop services a learner's session
-        already runs (portals, permission store, accessibility bus) started before any launch,
-        and the microphone already granted."""
-        env = self._base_env()
-        for folder in ("XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"):
-            os.makedirs(env[folder], mode=0o700, exist_ok=True)
-        self.bus_address = "unix:path=" + os.path.join(env["XDG_RUNTIME_DIR"], "bus")
-        self.bus = subprocess.Popen(
-            ["dbus-daemon", "--session", "--nofork", "--nopidfile",
-             "--address=" + self.bus_address],
-            env=env, stdout=subprocess.DEVNULL,
-            stderr=open(os.path.join(self.root, "dbus.log"), "w"))
-        env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
-        deadline = time.monotonic() + 10
-        while self._gdbus(env, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                          "org.freedesktop.DBus.GetId") != 0:
-            if time.monotonic() > deadline or self.bus.poll() is not None:
-                raise RuntimeError("the benchmark's session bus did not start")
-            time.sleep(0.05)
-        self._gdbus(env, "org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus.GetAddress")
-        self._gdbus(env, "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-                    "org.freedesktop.DBus.Peer.Ping")
-        store = "org.freedesktop.impl.portal.PermissionStore"
-        if self._gdbus(env, store, "/org/freedesktop/impl/portal/PermissionStore",
-                       store + ".SetPermission", "devices", "true", "microphone",
-                       APPLICATION_ID, "['yes']") != 0:
-            raise RuntimeError("cannot grant the microphone in the permission store")
-
-    @staticmethod
-    def _gdbus(env, destination, path, method, *args):
-        return subprocess.run(
-            ["gdbus", "call", "--session", "--dest", destination, "--object-path", path,
-             "--method", method, *args],
-            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30).returncode
+    def new_desktop(self):
+        """A desktop of the benchmark's own, with the services a learner's session already runs
+        (portals, permission store, accessibility bus) started before any launch, and the
+        microphone already granted; the soak's also has a sound server."""
+        environ = {k: v for k, v in os.environ.items() if k not in DRAWING_VARIABLES}
+        root = os.path.join(self.root, f"desktop-{len(self.desktops)}")
+        self.desktops.append(desktop.Desktop(root, environ, sound=bool(self.args.soak)))
+        return self.desktops[-1]
 
     def close(self):
-        for part in (self.frames, self.keyboard, self.site):
+        for part in (self.frames, self.keyboard, self.site, *self.desktops):
             if part is not None:
                 part.close()
-        if self.bus is not None:
-            self.bus.terminate()
-            self.bus.wait(10)
-        # The document portal may have mounted itself in the runtime folder.
-        doc = os.path.join(self.root, "runtime", "doc")
-        if os.path.ismount(doc):
-            subprocess.run(["fusermount3", "-u", "-z", doc], check=False)
         shutil.rmtree(self.root, ignore_errors=True)
 
-    # One launch of one subject through every page.
-    def run(self, subject, number):
-        folder = os.path.join(self.root, f"{number:03d}-{subject.name}")
-        env = self._base_env()
-        env["DBUS_SESSION_BUS_ADDRESS"] = self.bus_address
+    def launch_env(self, subject, folder, desktop_=None):
+        """The environment of one launch: its desktop's, with data folders of its own."""
+        env = dict((desktop_ or self.desktop).env)
         for name in ("DATA", "CACHE", "CONFIG"):
             env[f"XDG_{name}_HOME"] = os.path.join(folder, name.lower())
             os.makedirs(env[f"XDG_{name}_HOME"])
         if subject.rendering is not None:
             env["PELUNNA_RENDERING"] = subject.rendering
+        return env
+
+    # One launch of one subject through every page.
+    def run(self, subject, number):
+        folder = os.path.join(self.root, f"{number:03d}-{subject.name}")
+        env = self.launch_env(subject, folder)
         argv = list(subject.argv)
         if subject.kind == "chromium":
             argv.append("--user-data-dir=" + os.path.join(folder, "chromium"))
@@ -167,13 +133,13 @@ class Bench:
         process = subprocess.Popen(
             argv, env=env, start_new_session=True, stderr=stderr, stdin=subprocess.DEVNULL,
             stdout=subprocess.PIPE if subject.kind == "client" else subprocess.DEVNULL)
-        output = Output(process.stdout) if subject.kind == "client" else None
+        output = self.output(process.stdout) if subject.kind == "client" else None
         try:
             self._walk(subject, process, output, launched, folder, result)
         except RunFailed as failure:
             result["error"] = str(failure)
         finally:
-            self._stop(process)
+            self.stop(process)
             stderr.close()
             if output is not None:
                 output.join(5)
@@ -181,10 +147,19 @@ class Bench:
             tail = open(os.path.join(folder, "stderr.log"), errors="replace").read()[-1500:]
             result["stderr"] = tail
         if output is not None:
-            choice = [CHOICE_LINE.match(line) for _, line in output.snapshot()]
-            choice = [match.group(1).lower() for match in choice if match]
-            result["drawing"] = choice[0] if choice else None
+            result["drawing"] = self.drawing(output)
         return result
+
+    @staticmethod
+    def output(stream):
+        return Output(stream)
+
+    @staticmethod
+    def drawing(output):
+        """The path the client logged it draws on, once it has."""
+        choice = [CHOICE_LINE.match(line) for _, line in output.snapshot()]
+        choice = [match.group(1).lower() for match in choice if match]
+        return choice[0] if choice else None
 
     def _walk(self, subject, process, output, launched, folder, result):
         frame = self.frames.wait_first_frame(process.pid, STEP_TIMEOUT)
@@ -194,7 +169,7 @@ class Bench:
         result["first_frame_ms"] = ms(first_frame - launched)
 
         if subject.kind == "client":
-            self._activate(window)
+            self.activate(window)
             continued = time.monotonic()
             self.keyboard.press("Return")
             presses = 1
@@ -203,7 +178,7 @@ class Bench:
                 if time.monotonic() - continued > 3 * presses:
                     if presses == 5:
                         raise RunFailed("Return on the permission screen opened nothing")
-                    self._activate(window)
+                    self.activate(window)
                     self.keyboard.press("Return")
                     presses += 1
                 time.sleep(0.01)
@@ -244,7 +219,7 @@ class Bench:
             quit_at = time.monotonic()
             process.send_signal(signal.SIGTERM)
         else:
-            self._activate(window)
+            self.activate(window)
             quit_at = time.monotonic()
             self.keyboard.press("Control_L", "q")
         try:
@@ -311,13 +286,13 @@ class Bench:
         }
 
     @staticmethod
-    def _activate(window):
+    def activate(window):
         subprocess.run(["xdotool", "windowactivate", "--sync", str(window)],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=10,
                        check=False)
 
     @staticmethod
-    def _stop(process):
+    def stop(process):
         """Ends what is left of a subject: its own process group, and nothing else."""
         if process.poll() is None:
             try:
@@ -331,9 +306,12 @@ class Bench:
             pass
         process.wait()
 
+    def url(self, path):
+        return f"http://localhost:{self.args.port}{path}"
+
     @property
     def start_url(self):
-        return f"http://localhost:{self.args.port}/start.html"
+        return self.url("/start.html")
 
 
 def mib(kib):
@@ -366,6 +344,25 @@ def subjects(args):
     return chosen
 
 
+def soak_subjects(args):
+    """The client, any other builds of it to compare, the bare view on the client's drawing path
+    and, when asked, the bare view with the client's page scripts, each left out in turn."""
+    chosen = [Subject("client", "client", [args.client])]
+    for other in args.also_client:
+        name, _, path = other.partition("=")
+        chosen.append(Subject(name, "client", [path]))
+    chosen.append(Subject("bare", "bare", [args.bare]))
+    for other in args.also_bare:
+        name, _, arguments = other.partition("=")
+        chosen.append(Subject(name, "bare", [args.bare, *shlex.split(arguments)]))
+    if args.scripts_left_out:
+        chosen.append(Subject("bare + scripts", "bare", [args.bare, *soak.script_arguments()]))
+        for name, _ in soak.PAGE_SCRIPTS:
+            chosen.append(Subject(f"bare + scripts − {name}", "bare",
+                                  [args.bare, *soak.script_arguments(name)]))
+    return chosen
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--client", required=True)
@@ -376,9 +373,27 @@ def main():
     parser.add_argument("--flood-lines", type=int, default=100000)
     parser.add_argument("--quick", action="store_true")
     parser.add_argument("--json", help="where to write every run's figures")
+    parser.add_argument("--soak", type=int, metavar="PAGES",
+                        help="walk a lesson of PAGES pages instead, client beside the bare view")
+    parser.add_argument("--also-client", action="append", default=[], metavar="NAME=PATH",
+                        help="soak: another build of the client, walking beside the others")
+    parser.add_argument("--also-bare", action="append", default=[], metavar="NAME=ARGUMENTS",
+                        help="soak: the bare view with these arguments, beside the others")
+    parser.add_argument("--scripts-left-out", action="store_true",
+                        help="soak: the bare view with the page scripts, each left out in turn")
     args = parser.parse_args()
+    if args.soak is not None and args.soak <= pages.LESSON_HOLD:
+        parser.error(f"--soak needs more than {pages.LESSON_HOLD} pages")
+    if args.json:
+        os.makedirs(os.path.dirname(os.path.abspath(args.json)), exist_ok=True)
 
     bench = Bench(args)
+    if args.soak:
+        try:
+            runs = soak.Soak(bench, args, soak_subjects(args)).run()
+        finally:
+            bench.close()
+        return finish(args, runs, report.render_soak(runs, report.machine(), args))
     runs = []
     chosen = subjects(args)
 
@@ -402,14 +417,21 @@ def main():
         bench.close()
 
     machine = report.machine(args.chromium)
+    return finish(args, runs, report.render(runs, [s.name for s in chosen], machine, args),
+                  machine)
+
+
+def finish(args, runs, table, machine=None):
+    """Writes every figure to the JSON file and prints the table; fails when a run did."""
     if args.json:
         with open(args.json, "w") as out:
             json.dump({"date": datetime.datetime.now().isoformat(timespec="minutes"),
-                       "machine": machine, "runs": runs}, out, indent=1, ensure_ascii=False)
-    print(report.render(runs, [s.name for s in chosen], machine, args))
+                       "machine": machine or report.machine(), "runs": runs}, out, indent=1,
+                      ensure_ascii=False)
+    print(table)
     failures = [run for run in runs if "error" in run]
     for run in failures:
-        print(f"\n{run['subject']} (repetition {run['repetition']}) failed: {run['error']}\n"
+        print(f"\n{run['subject']} (repetition {run.get('repetition', 1)}) failed: {run['error']}\n"
               f"{run.get('stderr', '')}", file=sys.stderr)
     return 1 if failures else 0
 

@@ -5,6 +5,7 @@ answer open until the harness names the page to go to next, so that one launch w
 every page while the harness measures between them."""
 
 import http.server
+import os
 import queue
 import socket
 import threading
@@ -117,6 +118,72 @@ addEventListener('load', () => { fetch('/report/idle', {method: 'POST', body: '0
 ELEMENTS = 10000
 FRAMES = 200
 
+# A lesson that walks to the next by itself, as a learner clicking through would: Tamil text, a
+# picture, an iframe, 300 list items, and on every third page a 200 ms take from the microphone,
+# heard through Web Audio as a speaking exercise does (the engine records with no MediaRecorder
+# here), then let go. The count of good takes travels
+# in the address; pages HOLD and the last one report and wait for the harness.
+LESSON_PAGE = """<!doctype html>
+<html lang="ta"><head><meta charset="utf-8"><title>பாடம் %(page)d</title>
+<style>
+body { font-family: sans-serif; margin: 24px; }
+li { display: inline-block; width: 120px; margin: 2px; }
+iframe { width: 320px; height: 80px; border: 1px solid #ccc; }
+</style></head>
+<body>
+<h1>பாடம் %(page)d — கேட்டல், பேசுதல்</h1>
+<img src="/picture.png?%(page)d" width="320" height="200" alt="">
+<iframe src="/lesson-frame.html?%(page)d"></iframe>
+<ol>%(items)s</ol>
+<script>
+const page = %(page)d, takes = Number(new URLSearchParams(location.search).get('takes'));
+async function take() {
+    const stream = await navigator.mediaDevices.getUserMedia({audio: true});
+    const context = new AudioContext();
+    const analyser = context.createAnalyser();
+    context.createMediaStreamSource(stream).connect(analyser);
+    const samples = [], chunk = new Float32Array(analyser.fftSize);
+    const end = performance.now() + 200;
+    while (performance.now() < end) {
+        await new Promise((done) => setTimeout(done, 20));
+        analyser.getFloatTimeDomainData(chunk);
+        samples.push(chunk.slice());
+    }
+    for (const track of stream.getTracks()) {
+        track.stop();
+    }
+    await context.close();
+    return samples.length;
+}
+addEventListener('load', async () => {
+    let took = takes, failed = '';
+    if (page %% 3 === 0) {
+        try {
+            await take();
+            took++;
+        } catch (error) {
+            failed = error.name + ': ' + error.message;
+        }
+    }
+    const next = '%(base)s' + (page + 1) + '?takes=' + took;
+    if (failed || page === %(hold)d || page === %(last)d) {
+        const answer = await fetch('/report/%(token)s', {method: 'POST',
+            body: JSON.stringify({page, takes: took, failed})});
+        if (!(await answer.text())) {
+            return;
+        }
+    }
+    setTimeout(() => { location.href = next; }, 200);
+});
+</script>
+</body></html>
+"""
+LESSON_FRAME = """<!doctype html><meta charset="utf-8"><p>சொல் — இன்று கற்ற சொற்கள்</p>"""
+LESSON_WORDS = ("அம்மா", "தண்ணீர்", "பள்ளி", "மரம்", "வீடு", "புத்தகம்", "நிலா", "கடல்")
+LESSON_ELEMENTS = 300
+LESSON_HOLD = 30
+PICTURE = os.path.join(os.path.dirname(__file__), "..", "data", "screenshots", "kiosk.png")
+
 
 class Site:
     """Serves the pages on localhost (IPv4 and IPv6) and hands the harness each report."""
@@ -129,8 +196,12 @@ class Site:
             "/flood.html": FLOOD_PAGE % {"lines": flood_lines},
             "/idle.html": IDLE_PAGE,
         }
-        self._reports = queue.Queue()
-        self._lock = threading.Lock()
+        with open(PICTURE, "rb") as picture:
+            self._picture = picture.read()
+        self._lessons = {}  # token -> the lesson's last page
+        self._walked = {}  # token -> monotonic time its latest page was asked for
+        self._reports = []  # (event, arrival, body, answer queue), oldest first
+        self._lock = threading.Condition()
         self._requests = {}  # path -> monotonic time of its first request since reset()
         site = self
 
@@ -146,6 +217,13 @@ class Site:
                 page = site._pages.get(path)
                 with site._lock:
                     site._requests.setdefault(path, now)
+                if path == "/picture.png":
+                    self._send(200, site._picture, "image/png")
+                    return
+                if path == "/lesson-frame.html":
+                    page = LESSON_FRAME
+                elif path.startswith("/lesson/"):
+                    page = site._lesson(path)
                 if page is None:
                     self._send(404, b"")
                     return
@@ -157,7 +235,9 @@ class Site:
                 body = self.rfile.read(length).decode(errors="replace")
                 event = self.path.removeprefix("/report/")
                 answer = queue.Queue(maxsize=1)
-                site._reports.put((event, now, body, answer))
+                with site._lock:
+                    site._reports.append((event, now, body, answer))
+                    site._lock.notify_all()
                 try:
                     next_page = answer.get(timeout=120)
                 except queue.Empty:
@@ -176,6 +256,9 @@ class Site:
             daemon_threads = True
             allow_reuse_address = True
 
+            def handle_error(self, request, client_address):
+                pass  # a subject ended mid-request: its own run reports what went wrong
+
         class Server6(Server):
             address_family = socket.AF_INET6
 
@@ -187,29 +270,57 @@ class Site:
         for server in self._servers:
             threading.Thread(target=server.serve_forever, daemon=True).start()
 
+    def lesson(self, token, last):
+        """The address of page 1 of a walking lesson of `last` pages, which reports as `token`."""
+        with self._lock:
+            self._lessons[token] = last
+        return f"/lesson/{token}/1?takes=0"
+
+    def _lesson(self, path):
+        token, _, number = path.removeprefix("/lesson/").partition("/")
+        with self._lock:
+            last = self._lessons.get(token)
+        if last is None or not number.isdigit() or not 1 <= int(number) <= last:
+            return None
+        page = int(number)
+        with self._lock:
+            self._walked[token] = time.monotonic()
+        items = "".join(f"<li>{LESSON_WORDS[i % len(LESSON_WORDS)]} {i}</li>"
+                        for i in range(LESSON_ELEMENTS))
+        return LESSON_PAGE % {"page": page, "last": last, "hold": LESSON_HOLD, "items": items,
+                              "token": token, "base": f"/lesson/{token}/"}
+
+    def last_walked(self, token):
+        """When the lesson's latest page was asked for, or None before its first."""
+        with self._lock:
+            return self._walked.get(token)
+
     def reset(self):
         """Forgets what earlier runs asked for; a report still pending is answered empty."""
         with self._lock:
             self._requests = {}
-        while True:
-            try:
-                _, _, _, answer = self._reports.get_nowait()
-            except queue.Empty:
-                return
+            pending, self._reports = self._reports, []
+        for _, _, _, answer in pending:
             answer.put("")
 
     def first_request(self, path):
         with self._lock:
             return self._requests.get(path)
 
-    def next_report(self, timeout):
-        """(event, arrival time, body, answer) of the next report, or None after timeout; the
-        page waits until answer(next_page) is called."""
-        try:
-            event, when, body, answer = self._reports.get(timeout=timeout)
-        except queue.Empty:
-            return None
-        return event, when, body, answer.put
+    def next_report(self, timeout, events=None):
+        """(event, arrival time, body, answer) of the oldest report (of one of `events`, when
+        given), or None after timeout; the page waits until answer(next_page) is called."""
+        deadline = time.monotonic() + timeout
+        with self._lock:
+            while True:
+                for index, report in enumerate(self._reports):
+                    if events is None or report[0] in events:
+                        event, when, body, answer = self._reports.pop(index)
+                        return event, when, body, answer.put
+                left = deadline - time.monotonic()
+                if left <= 0:
+                    return None
+                self._lock.wait(left)
 
     def close(self):
         for server in self._servers:

@@ -52,6 +52,17 @@ def _rollup(pid):
     return sizes
 
 
+def each(root):
+    """(pid, command name, smaps_rollup sizes in KiB) of every living process of root's tree."""
+    found = []
+    for pid in tree(root):
+        stat = _stat(pid)
+        sizes = _rollup(pid)
+        if stat is not None and sizes:
+            found.append((pid, stat[0], sizes))
+    return found
+
+
 def memory(root):
     """Rss, Pss and its parts of root's tree in KiB, and the Pss split by command name.
 
@@ -61,12 +72,8 @@ def memory(root):
     keys = ("Rss", "Pss", "Pss_Anon", "Pss_File", "Pss_Shmem")
     total = dict.fromkeys(keys, 0)
     total["by_name"] = {}
-    for pid in tree(root):
-        stat = _stat(pid)
-        sizes = _rollup(pid)
-        if stat is None or not sizes:
-            continue
+    for _, name, sizes in each(root):
         for key in keys:
             total[key] += sizes.get(key, 0)
-        total["by_name"][stat[0]] = total["by_name"].get(stat[0], 0) + sizes.get("Pss", 0)
+        total["by_name"][name] = total["by_name"].get(name, 0) + sizes.get("Pss", 0)
     return total
