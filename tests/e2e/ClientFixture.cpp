@@ -49,6 +49,7 @@ void Client::SetUp() {
     root_ = dir;
     g_free(dir);
     fs::remove(policy());
+    fs::remove(labSettings());
     for (const char* folder : {"home", "config", "bin", "runtime"}) {
         fs::create_directory(root_ / folder);
     }
@@ -81,6 +82,7 @@ void Client::TearDown() {
     }
     server_.reset();
     fs::remove(policy());
+    fs::remove(labSettings());
     // A document portal's mount may still hold its folder: scripts/headless unmounts it later.
     std::error_code ignored;
     fs::remove_all(root_, ignored);
@@ -144,6 +146,11 @@ void Client::start(const std::vector<std::string>& argv) {
     main_.clear();
     client_ = spawn(argv, "client.log");
     ASSERT_NE(client_, 0);
+}
+
+void Client::setIdleReset(int minutes) {
+    fs::create_directories(labSettings().parent_path());
+    std::ofstream(labSettings()) << "[Lab]\nIdleResetMinutes=" << minutes << "\n";
 }
 
 void Client::launch() {

@@ -99,6 +99,11 @@ protected:
     static std::filesystem::path policy() {
         return std::filesystem::path(PELUNNA_E2E_POLICY_DIR) / "microphone-policy";
     }
+    // Its lab settings: an idle minute of this client lasts 6 s.
+    static std::filesystem::path labSettings() {
+        return std::filesystem::path(PELUNNA_E2E_POLICY_DIR) / "lab.conf";
+    }
+    static void setIdleReset(int minutes);
     [[nodiscard]] std::filesystem::path root() const { return root_; }
     // First on the client's PATH: stand-ins for desktop programs.
     [[nodiscard]] std::filesystem::path bin() const { return root_ / "bin"; }

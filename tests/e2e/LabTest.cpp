@@ -115,6 +115,43 @@ TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
     EXPECT_EQ(count(clearedLine), 1);
 }
 
+// A learner walks away: after the idle minute (6 s in this build) a countdown shows over the lab;
+// a key keeps the lab and reaches nothing else. The next time the seat starts over at the
+// permission screen, still in full screen, and the next learner's lab finds nothing of the last.
+TEST_F(Lab, AnIdleSeatStartsOverForTheNextLearner) {
+    setIdleReset(1);
+    server().page("/start.html", R"(<!doctype html><script>
+console.log('found', document.cookie, localStorage.getItem('learner'));
+document.cookie = 'learner=one; max-age=86400; path=/';
+localStorage.setItem('learner', 'one');
+addEventListener('keydown', (event) => console.log('keydown', event.key));
+</script>)");
+    const std::string nothingFound = console(R"(["found","",null])");
+    launch();
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(count("⏱️ Idle reset after 1 minutes"), 1);
+    ASSERT_TRUE(waitForLine(nothingFound));
+    const std::string main = window();
+    std::istringstream size(run("xdotool getdisplaygeometry").out);
+    int width = 0;
+    int height = 0;
+    size >> width >> height;
+    const std::string notice = "srgb(31,31,38)";
+    const auto countdownShown = [&] { return colourAt(width / 2, 48) == notice; };
+    ASSERT_TRUE(waitFor(countdownShown, "the countdown", 15));
+    ASSERT_TRUE(press(main, "x"));
+    EXPECT_TRUE(waitFor([&] { return !countdownShown(); }, "the countdown gone"));
+    ASSERT_TRUE(waitForLine("⏱️ Starting over for the next learner", 1, false, 20));
+    EXPECT_EQ(count(console(R"(["keydown","x"])")), 0);
+    ASSERT_TRUE(waitFor([&] { return colourAt(width / 2, height - 10) == notice; },
+                        "the permission screen"));
+    EXPECT_NE(run("xprop -id " + main + " _NET_WM_STATE").out.find("FULLSCREEN"),
+              std::string::npos);
+    ASSERT_TRUE(press(main, "Return"));
+    EXPECT_TRUE(waitForLine(nothingFound, 2));
+    EXPECT_EQ(count("🧹 Cache cleared"), 2);
+}
+
 // A lab computer's login session: the launcher starts weston's kiosk shell, which starts the
 // client; the learner switches to the seat's Tamil layout and types an answer; a logout's SIGTERM
 // ends the client, and the session with it.
