@@ -62,6 +62,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
     GtkWidget* overPage = gtk_popover_menu_bar_new_from_model(menu);
     gtk_widget_add_css_class(overPage, "pelunna-menubar");
     gtk_widget_add_css_class(overPage, "over-page");
+    // Its items would take the keyboard from the page as the pointer passes over them.
+    gtk_widget_set_can_focus(overPage, FALSE);
     menubarOverPage_ = gtk_revealer_new();
     gtk_revealer_set_transition_type(GTK_REVEALER(menubarOverPage_),
                                      GTK_REVEALER_TRANSITION_TYPE_SLIDE_DOWN);
