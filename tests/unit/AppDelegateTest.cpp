@@ -9,7 +9,12 @@ namespace {
 // The client launched with the microphone in the given state: its window shown and the lab
 // behind the permission screen.
 struct Launched {
-    explicit Launched(MicrophoneStatus status = MicrophoneStatus::notDetermined) {
+    explicit Launched(MicrophoneStatus status = MicrophoneStatus::notDetermined,
+                      app::IdleResetTimes idle = {})
+        : delegate(std::make_shared<app::AppDelegate>(
+              app::AppServices{services.queue, services.log, windows, engine, services.microphone,
+                               services.alerts, services.workspace},
+              idle)) {
         services.microphone.status = status;
         delegate->applicationDidFinishLaunching();
         view().attach(host, engine);
@@ -33,9 +38,7 @@ struct Launched {
     FakeWindowSystem windows;
     FakeEngine engine;
     FakeContentHost host;
-    std::shared_ptr<app::AppDelegate> delegate = std::make_shared<app::AppDelegate>(
-        app::AppServices{services.queue, services.log, windows, engine, services.microphone,
-                         services.alerts, services.workspace});
+    std::shared_ptr<app::AppDelegate> delegate;
 };
 
 TEST(FullScreenLock, AnExitIsUndone300msLaterUnlessAllowedOrAlreadyUndone) {
@@ -185,6 +188,37 @@ TEST(ContentView, EachAppearanceAsksForFullScreen300msLaterAndKeysAreMonitoredOn
     app.advance(0.001);
     EXPECT_EQ(app.window().toggles, 2);
     EXPECT_EQ(monitor.handlers.size(), 1u);
+}
+
+// A seat left idle counts down over the window, then the lab's pages end before all website data
+// goes, and the permission screen comes back, as at launch, once the data is gone or 5 s passed.
+TEST(StartOver, ThePermissionScreenComesBackOnceTheLastLearnersDataIsGone) {
+    for (const bool removalAnswers : {true, false}) {
+        Launched app(MicrophoneStatus::authorized, {1, 1.0});
+        FakeKeyMonitor monitor;
+        app.screen().continueToLabs();
+        app.view().onWebViewAppear(monitor);
+        app.view().handleKeyDown({false, true, "="});
+        app.advance(0.3 + 60);
+        EXPECT_EQ(app.window().notice, "Still there? The lab starts over in 60 seconds.");
+        app.advance(60);
+        EXPECT_EQ(app.window().notice, std::nullopt);
+        EXPECT_THAT(Journal(app.engine.journal.end() - 2, app.engine.journal.end()),
+                    ElementsAre("terminate", "remove all"));
+        const int screens = app.host.permissionScreens;
+        app.advance(removalAnswers ? 1 : 4.99);
+        EXPECT_EQ(app.host.permissionScreens, screens);
+        if (removalAnswers) {
+            app.engine.removals.back()();
+        } else {
+            app.advance(0.01);
+        }
+        EXPECT_EQ(app.host.permissionScreens, screens + 1);
+        app.advance(5);
+        EXPECT_EQ(app.host.permissionScreens, screens + 1) << "shown twice";
+        app.screen().continueToLabs();
+        EXPECT_EQ(app.engine.view->zooms, std::vector<double>{1.0});
+    }
 }
 
 // Every launch shows the permission screen; only a granted request continues by itself, one

@@ -164,9 +164,13 @@ struct FakeWorkspace final : Workspace {
 };
 
 struct FakeContentHost final : ContentHost {
-    void showPermissionScreen(PermissionScreen& view) override { screen = &view; }
+    void showPermissionScreen(PermissionScreen& view) override {
+        screen = &view;
+        ++permissionScreens;
+    }
     void showWebContent() override { ++webContents; }
     PermissionScreen* screen = nullptr;
+    int permissionScreens = 0;
     int webContents = 0;
 };
 
