@@ -31,6 +31,8 @@ public:
     virtual ~Alerts() = default;
     virtual void runModal(const AlertSpec& alert,
                           std::function<void(const AlertResponse&)> done) = 0;
+    // Closes every alert still shown, each answered as closed: outside the buttons' range.
+    virtual void closeAll() = 0;
 };
 
 }  // namespace pelunna

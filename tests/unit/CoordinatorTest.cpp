@@ -175,6 +175,39 @@ TEST(PageDialogs, LongTextIsCutBetweenCharacters) {
     }
 }
 
+// A seat starting over for the next learner while the page waits on its dialogs and on the
+// desktop's microphone answer: each dialog is answered once, as dismissed, and nothing the
+// coordinator queued or handed out runs once it is gone.
+TEST(PageDialogs, StartingOverDismissesThemAndLeavesNothingBehind) {
+    FakeEngine engine;
+    FakeServices services;
+    auto view = std::make_unique<web::WebView>(
+        engine, services.web(), web::ServiceConfig{"pelunnalabs.com", startUrl, "PelunnaLabs/1.0"});
+    std::vector<std::string> answers;
+    engine.delegate->runJavaScriptConfirmPanel(
+        "Leave?", [&](bool ok) { answers.push_back(ok ? "confirmed" : "not confirmed"); });
+    engine.delegate->runJavaScriptTextInputPanel(
+        "Name?", "Ravi", [&](auto text) { answers.push_back(text.value_or("null")); });
+    int grants = 0;
+    const auto grant = [&](bool) { ++grants; };
+    engine.delegate->requestMediaCapturePermission("lab.pelunnalabs.com",
+                                                   MediaCaptureType::microphone, grant);
+    services.microphone.status = MicrophoneStatus::denied;
+    engine.delegate->requestMediaCapturePermission("lab.pelunnalabs.com",
+                                                   MediaCaptureType::microphone, grant);
+    ASSERT_EQ(grants, 1);
+
+    view->dismissDialogs();
+    EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
+    view.reset();
+    services.microphone.requests.at(0)(true);
+    services.queue.advance(1);
+    EXPECT_EQ(grants, 1);
+    // The two dialogs, not the denied microphone's alert queued before the coordinator went.
+    EXPECT_EQ(services.alerts.shown.size(), 2u);
+    EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
+}
+
 TEST(PageRecovery, CrashesReloadTheLastPageThriceAMinuteThenWaitForTheLearner) {
     Page page;
     page.show(lesson);

@@ -139,6 +139,14 @@ struct FakeAlerts final : Alerts {
         shown.push_back(alert);
         answers.push_back(std::move(done));
     }
+    // Answers, as closed, every alert whose answer the test has not taken.
+    void closeAll() override {
+        for (auto& answer : answers) {
+            if (answer) {
+                std::exchange(answer, nullptr)({});
+            }
+        }
+    }
     std::vector<AlertSpec> shown;
     std::vector<std::function<void(const AlertResponse&)>> answers;
 };

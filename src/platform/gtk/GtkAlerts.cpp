@@ -1,5 +1,6 @@
 #include "platform/gtk/GtkAlerts.hpp"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -29,6 +30,22 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) {
 }
 
 }  // namespace
+
+GtkAlerts::~GtkAlerts() {
+    for (GtkDialog* dialog : open_) {
+        g_signal_handlers_disconnect_by_data(dialog, this);
+    }
+}
+
+void GtkAlerts::closeAll() {
+    // Each answer may show another alert: only those shown now are closed.
+    const std::vector<GtkDialog*> shown = open_;
+    for (GtkDialog* dialog : shown) {
+        if (std::find(open_.begin(), open_.end(), dialog) != open_.end()) {
+            gtk_dialog_response(dialog, GTK_RESPONSE_CLOSE);
+        }
+    }
+}
 
 void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) {
     GtkWidget* dialog = gtk_message_dialog_new(
@@ -82,6 +99,12 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
         gtk_window_set_focus(GTK_WINDOW(dialog), field);
     }
     g_signal_connect(dialog, "response", G_CALLBACK(onResponse), pending);
+    // Also destroyed unanswered, with the window it is shown over.
+    open_.push_back(GTK_DIALOG(dialog));
+    g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
+                         std::erase(static_cast<GtkAlerts*>(self)->open_, GTK_DIALOG(widget));
+                     }),
+                     this);
     gtk_window_present(GTK_WINDOW(dialog));
 }
 

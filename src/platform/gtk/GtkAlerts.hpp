@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <vector>
+
 #include "ports/Alerts.hpp"
 
 namespace pelunna::platform {
@@ -11,10 +13,17 @@ namespace pelunna::platform {
 class GtkAlerts final : public Alerts {
 public:
     explicit GtkAlerts(GtkApplication* application) : application_(application) {}
+    ~GtkAlerts() override;
+    GtkAlerts(const GtkAlerts&) = delete;
+    GtkAlerts& operator=(const GtkAlerts&) = delete;
+
     void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override;
+    void closeAll() override;
 
 private:
     GtkApplication* application_;
+    // Shown and not yet answered.
+    std::vector<GtkDialog*> open_;
 };
 
 }  // namespace pelunna::platform
