@@ -35,15 +35,15 @@ AlertSpec microphoneDeniedAlert() {
 MediaCapturePolicy::MediaCapturePolicy(WebServices services, std::string allowedDomain)
     : services_(services), allowedDomain_(std::move(allowedDomain)) {}
 
-bool MediaCapturePolicy::isAllowed(const std::optional<std::string>& originHost) const {
-    return originHost && isAllowedHost(*originHost, allowedDomain_);
+bool MediaCapturePolicy::isAllowed(const std::string& host) const {
+    return isAllowedHost(host, allowedDomain_);
 }
 
 void MediaCapturePolicy::request(const std::optional<std::string>& originHost,
                                  MediaCaptureType type,
                                  std::function<void(bool grant)> decisionHandler) {
     Log& log = services_.log;
-    if (!isAllowed(originHost)) {
+    if (!originHost || !isAllowed(*originHost)) {
         log.print("❌ Denying media capture for: " + originHost.value_or(""));
         decisionHandler(false);
         return;
@@ -98,7 +98,7 @@ void MediaCapturePolicy::request(const std::optional<std::string>& originHost,
 
 bool MediaCapturePolicy::allowsDeviceInformation(
     const std::optional<std::string>& originHost) const {
-    return isAllowed(originHost) &&
+    return originHost && isAllowed(*originHost) &&
            services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
 }
 

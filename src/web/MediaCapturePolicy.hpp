@@ -23,7 +23,7 @@ public:
     [[nodiscard]] bool allowsDeviceInformation(const std::optional<std::string>& originHost) const;
 
 private:
-    [[nodiscard]] bool isAllowed(const std::optional<std::string>& originHost) const;
+    [[nodiscard]] bool isAllowed(const std::string& host) const;
 
     WebServices services_;
     std::string allowedDomain_;

@@ -185,7 +185,7 @@ TEST(PageDialogs, StartingOverDismissesThemAndLeavesNothingBehind) {
         engine, services.web(), web::ServiceConfig{"pelunnalabs.com", startUrl, "PelunnaLabs/1.0"});
     std::vector<std::string> answers;
     engine.delegate->runJavaScriptConfirmPanel(
-        "Leave?", [&](bool ok) { answers.push_back(ok ? "confirmed" : "not confirmed"); });
+        "Leave?", [&](bool ok) { answers.emplace_back(ok ? "confirmed" : "not confirmed"); });
     engine.delegate->runJavaScriptTextInputPanel(
         "Name?", "Ravi", [&](auto text) { answers.push_back(text.value_or("null")); });
     int grants = 0;
@@ -199,12 +199,15 @@ TEST(PageDialogs, StartingOverDismissesThemAndLeavesNothingBehind) {
 
     view->dismissDialogs();
     EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
+    // One more, raised by the page as the seat starts over, is answered only after.
+    engine.delegate->runJavaScriptAlertPanel("Bye", [&] { answers.emplace_back("alert"); });
     view.reset();
+    services.alerts.closeAll();
     services.microphone.requests.at(0)(true);
     services.queue.advance(1);
     EXPECT_EQ(grants, 1);
-    // The two dialogs, not the denied microphone's alert queued before the coordinator went.
-    EXPECT_EQ(services.alerts.shown.size(), 2u);
+    // The three dialogs, not the denied microphone's alert queued before the coordinator went.
+    EXPECT_EQ(services.alerts.shown.size(), 3u);
     EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
 }
 
