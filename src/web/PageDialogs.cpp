@@ -22,43 +22,48 @@ std::string dialogText(const std::string& text, std::string_view mark) {
 
 }  // namespace
 
-template <typename... Args>
-std::function<void(Args...)> PageDialogs::track(std::function<void(Args...)> completion) {
-    ++openDialogs_;
-    return [this, alive = std::weak_ptr<char>(alive_),
-            completion = std::move(completion)](Args... args) {
+void PageDialogs::show(const AlertSpec& alert, std::function<void(const AlertResponse&)> answer) {
+    // The answer comes from the main loop, after the alert's name is known.
+    const auto id = std::make_shared<AlertId>();
+    *id = alerts_.runModal(alert, [this, alive = std::weak_ptr<char>(alive_), id,
+                                   answer = std::move(answer)](const AlertResponse& response) {
         if (alive.expired()) {
             return;
         }
-        --openDialogs_;
-        completion(std::forward<Args>(args)...);
-    };
+        std::erase(open_, *id);
+        answer(response);
+    });
+    open_.push_back(*id);
+}
+
+void PageDialogs::dismissDialogs() {
+    for (const AlertId id : std::vector(open_)) {
+        alerts_.close(id);
+    }
 }
 
 void PageDialogs::alert(const std::string& message, std::function<void()> completion) {
-    alerts_.runModal(
-        {dialogText(message, "…"), "", {"OK"}, std::nullopt},
-        [completion = track(std::move(completion))](const AlertResponse&) { completion(); });
+    show({dialogText(message, "…"), "", {"OK"}, std::nullopt},
+         [completion = std::move(completion)](const AlertResponse&) { completion(); });
 }
 
 void PageDialogs::confirm(const std::string& message, std::function<void(bool)> completion) {
-    alerts_.runModal({dialogText(message, "…"), "", {"OK", "Cancel"}, std::nullopt},
-                     [completion = track(std::move(completion))](const AlertResponse& response) {
-                         completion(response.code == AlertResponse::firstButton);
-                     });
+    show({dialogText(message, "…"), "", {"OK", "Cancel"}, std::nullopt},
+         [completion = std::move(completion)](const AlertResponse& response) {
+             completion(response.code == AlertResponse::firstButton);
+         });
 }
 
 void PageDialogs::prompt(const std::string& prompt, const std::optional<std::string>& defaultText,
                          std::function<void(std::optional<std::string>)> completion) {
-    alerts_.runModal(
-        {dialogText(prompt, "…"), "", {"OK", "Cancel"}, dialogText(defaultText.value_or(""), "")},
-        [completion = track(std::move(completion))](const AlertResponse& response) {
-            if (response.code == AlertResponse::firstButton) {
-                completion(response.textFieldValue);
-            } else {
-                completion(std::nullopt);
-            }
-        });
+    show({dialogText(prompt, "…"), "", {"OK", "Cancel"}, dialogText(defaultText.value_or(""), "")},
+         [completion = std::move(completion)](const AlertResponse& response) {
+             if (response.code == AlertResponse::firstButton) {
+                 completion(response.textFieldValue);
+             } else {
+                 completion(std::nullopt);
+             }
+         });
 }
 
 }  // namespace pelunna::web

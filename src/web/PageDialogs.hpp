@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ports/Alerts.hpp"
 
@@ -23,19 +24,18 @@ public:
     void confirm(const std::string& message, std::function<void(bool)> completion);
     void prompt(const std::string& prompt, const std::optional<std::string>& defaultText,
                 std::function<void(std::optional<std::string>)> completion);
-    [[nodiscard]] bool anyOpen() const { return openDialogs_ > 0; }
-    // Starting over: every alert closes, so each open page dialog is answered as dismissed (an
-    // alert done, a confirm false, a prompt null).
-    void dismissDialogs() { alerts_.closeAll(); }
+    [[nodiscard]] bool anyOpen() const { return !open_.empty(); }
+    // Starting over: the page dialogs' alerts close, which answers each as dismissed (an alert
+    // done, a confirm false, a prompt null). The client's own alerts stay.
+    void dismissDialogs();
 
 private:
-    // Counts the page's dialog until its completion runs; once this room is gone, the alert's
-    // answer reaches nothing.
-    template <typename... Args>
-    std::function<void(Args...)> track(std::function<void(Args...)> completion);
+    // Shows the page's dialog and keeps it among the open ones until it is answered; once this
+    // room is gone, the answer reaches nothing.
+    void show(const AlertSpec& alert, std::function<void(const AlertResponse&)> answer);
 
     Alerts& alerts_;
-    int openDialogs_ = 0;
+    std::vector<AlertId> open_;
     std::shared_ptr<char> alive_ = std::make_shared<char>();
 };
 

@@ -1,6 +1,5 @@
 #include "platform/gtk/GtkAlerts.hpp"
 
-#include <algorithm>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -32,22 +31,20 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) {
 }  // namespace
 
 GtkAlerts::~GtkAlerts() {
-    for (GtkDialog* dialog : open_) {
+    for (const auto& [id, dialog] : open_) {
         g_signal_handlers_disconnect_by_data(dialog, this);
     }
 }
 
-void GtkAlerts::closeAll() {
-    // Each answer may show another alert: only those shown now are closed.
-    const std::vector<GtkDialog*> shown = open_;
-    for (GtkDialog* dialog : shown) {
-        if (std::find(open_.begin(), open_.end(), dialog) != open_.end()) {
-            gtk_dialog_response(dialog, GTK_RESPONSE_CLOSE);
-        }
+void GtkAlerts::close(AlertId alert) {
+    const auto shown = open_.find(alert);
+    if (shown != open_.end()) {
+        gtk_dialog_response(shown->second, GTK_RESPONSE_CLOSE);
     }
 }
 
-void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) {
+AlertId GtkAlerts::runModal(const AlertSpec& alert,
+                            std::function<void(const AlertResponse&)> done) {
     GtkWidget* dialog = gtk_message_dialog_new(
         gtk_application_get_active_window(application_),
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
@@ -100,12 +97,17 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
     }
     g_signal_connect(dialog, "response", G_CALLBACK(onResponse), pending);
     // Also destroyed unanswered, with the window it is shown over.
-    open_.push_back(GTK_DIALOG(dialog));
+    const AlertId id = next_++;
+    open_.emplace(id, GTK_DIALOG(dialog));
     g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
-                         std::erase(static_cast<GtkAlerts*>(self)->open_, GTK_DIALOG(widget));
+                         std::erase_if(static_cast<GtkAlerts*>(self)->open_,
+                                       [widget](const auto& shown) {
+                                           return GTK_WIDGET(shown.second) == widget;
+                                       });
                      }),
                      this);
     gtk_window_present(GTK_WINDOW(dialog));
+    return id;
 }
 
 }  // namespace pelunna::platform

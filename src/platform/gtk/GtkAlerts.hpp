@@ -2,7 +2,7 @@
 
 #include <gtk/gtk.h>
 
-#include <vector>
+#include <map>
 
 #include "ports/Alerts.hpp"
 
@@ -17,13 +17,15 @@ public:
     GtkAlerts(const GtkAlerts&) = delete;
     GtkAlerts& operator=(const GtkAlerts&) = delete;
 
-    void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override;
-    void closeAll() override;
+    AlertId runModal(const AlertSpec& alert,
+                     std::function<void(const AlertResponse&)> done) override;
+    void close(AlertId alert) override;
 
 private:
     GtkApplication* application_;
     // Shown and not yet answered.
-    std::vector<GtkDialog*> open_;
+    std::map<AlertId, GtkDialog*> open_;
+    AlertId next_ = 0;
 };
 
 }  // namespace pelunna::platform
