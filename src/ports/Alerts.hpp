@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -25,12 +26,18 @@ struct AlertResponse {
     std::string textFieldValue;
 };
 
+// Names a shown alert, for as long as it is shown.
+using AlertId = std::uint64_t;
+
 // Shows modal alerts over the main window. The answer comes later, from the main loop, once.
 class Alerts {
 public:
     virtual ~Alerts() = default;
-    virtual void runModal(const AlertSpec& alert,
-                          std::function<void(const AlertResponse&)> done) = 0;
+    virtual AlertId runModal(const AlertSpec& alert,
+                             std::function<void(const AlertResponse&)> done) = 0;
+    // Closes the alert if it is still shown, which answers it as closed: outside the buttons'
+    // range.
+    virtual void close(AlertId alert) = 0;
 };
 
 }  // namespace pelunna

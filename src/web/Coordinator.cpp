@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "web/AllowedHost.hpp"
@@ -10,34 +9,6 @@
 namespace pelunna::web {
 
 namespace {
-
-// At most maxDialogTextBytes of the page's text, cut between characters; a cut message ends
-// with "…", a cut default text (which the page may get back) ends where it was cut.
-std::string dialogText(const std::string& text, std::string_view mark) {
-    if (text.size() <= Coordinator::maxDialogTextBytes) {
-        return text;
-    }
-    std::size_t end = Coordinator::maxDialogTextBytes - mark.size();
-    // Back to the first byte of a UTF-8 sequence: continuation bytes are 10xxxxxx.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) {
-        --end;
-    }
-    return text.substr(0, end) + std::string(mark);
-}
-
-std::string describe(MediaCaptureType type) {
-    switch (type) {
-        case MediaCaptureType::camera:
-            return "camera";
-        case MediaCaptureType::microphone:
-            return "microphone";
-        case MediaCaptureType::cameraAndMicrophone:
-            return "camera and microphone";
-        case MediaCaptureType::screen:
-            return "screen";
-    }
-    return "unknown";
-}
 
 std::string describe(ProcessTermination reason) {
     switch (reason) {
@@ -78,22 +49,13 @@ const Notice unreachableNotice{"The lab can't be reached. Trying again…",
 const Notice untrustedNotice{"The lab's connection is not secure, so it was not opened.",
                              "Ask your lab's administrator."};
 
-AlertSpec microphoneDeniedAlert() {
-    return {"Microphone Access Required",
-            "This web page needs microphone access, but it was previously denied. Please enable "
-            "it via the Pelunna menu > Microphone Permission, or in System Settings > Privacy & "
-            "Security > Microphone.",
-            {"OK"},
-            std::nullopt};
-}
-
 }  // namespace
 
 Coordinator::Coordinator(WebServices services, std::string allowedDomain, std::string startUrl)
-    : services_(services),
-      log_(services.log),
-      alerts_(services.alerts),
+    : log_(services.log),
       allowedDomain_(std::move(allowedDomain)),
+      dialogs_(services.alerts),
+      mediaCapture_(services, allowedDomain_),
       recovery_(services.queue, std::move(startUrl)),
       retry_(services.queue, [this] { tryLabAgain(); }) {}
 
@@ -166,7 +128,7 @@ void Coordinator::reloadMainView() {
     if (!recovery_.showsPage()) {
         loadAfresh(CachePolicy::reloadIgnoringCacheData);
     } else if (!mainView_->isWebProcessResponsive() &&
-               recovery_.shouldEndUnresponsivePage(openDialogs_ > 0)) {
+               recovery_.shouldEndUnresponsivePage(dialogs_.anyOpen())) {
         // A hung page would never take the reload: its end brings the page back.
         mainView_->terminateWebProcess();
     } else {
@@ -190,7 +152,7 @@ void Coordinator::networkDidBecomeAvailable() {
 }
 
 void Coordinator::endPageProcesses() {
-    quitting_ = true;
+    recovery_.quit();
     retry_.reset();
     if (mainView_ != nullptr) {
         mainView_->terminateWebProcess();
@@ -201,7 +163,7 @@ void Coordinator::endPageProcesses() {
 }
 
 void Coordinator::webProcessDidTerminate(EngineView& view, ProcessTermination reason) {
-    if (quitting_) {
+    if (recovery_.quitting()) {
         return;
     }
     if (&view != mainView_) {
@@ -224,10 +186,10 @@ void Coordinator::webProcessDidTerminate(EngineView& view, ProcessTermination re
 }
 
 void Coordinator::webProcessResponsivenessDidChange(EngineView& view, bool responsive) {
-    if (responsive || quitting_ || &view != mainView_) {
+    if (responsive || recovery_.quitting() || &view != mainView_) {
         return;
     }
-    if (recovery_.shouldEndUnresponsivePage(openDialogs_ > 0)) {
+    if (recovery_.shouldEndUnresponsivePage(dialogs_.anyOpen())) {
         mainView_->terminateWebProcess();
     }
 }
@@ -252,7 +214,7 @@ void Coordinator::didCommitNavigation(EngineView& view) {
 }
 
 bool Coordinator::leavesNothingShown(const EngineView& view) const {
-    return &view == mainView_ && !quitting_ && !recovery_.showsPage();
+    return &view == mainView_ && !recovery_.quitting() && !recovery_.showsPage();
 }
 
 void Coordinator::didFailCertificateCheck(EngineView& view, const std::string& host,
@@ -289,91 +251,27 @@ void Coordinator::didFailProvisionalNavigation(EngineView& view, const std::stri
 void Coordinator::requestMediaCapturePermission(const std::optional<std::string>& originHost,
                                                 MediaCaptureType type,
                                                 std::function<void(bool grant)> decisionHandler) {
-    if (!originHost || !isAllowed(*originHost)) {
-        log_.print("❌ Denying media capture for: " + originHost.value_or(""));
-        decisionHandler(false);
-        return;
-    }
-    log_.print("🎤 Media capture requested by: " + *originHost + ", type: " + describe(type));
-    // The learner consented to the microphone only: the camera and the screen stay closed.
-    if (type == MediaCaptureType::camera || type == MediaCaptureType::cameraAndMicrophone) {
-        log_.print("❌ Camera capture is not permitted, denying WebKit");
-        decisionHandler(false);
-        return;
-    }
-    if (type == MediaCaptureType::screen) {
-        log_.print("❌ Screen capture is not permitted, denying WebKit");
-        decisionHandler(false);
-        return;
-    }
-    switch (services_.microphone.authorizationStatus()) {
-        case MicrophoneStatus::restricted:
-        case MicrophoneStatus::denied:
-            log_.print("❌ OS mic denied/restricted, denying WebKit");
-            decisionHandler(false);
-            // Shown once the engine holds the denial.
-            services_.queue.async(
-                [this] { alerts_.runModal(microphoneDeniedAlert(), [](const AlertResponse&) {}); });
-            return;
-        case MicrophoneStatus::notDetermined:
-            services_.microphone.requestAccess(
-                [this, decisionHandler = std::move(decisionHandler)](bool granted) {
-                    services_.queue.async([this, decisionHandler, granted] {
-                        log_.print(granted ? "✅ OS mic just authorized, granting to WebKit"
-                                           : "❌ OS mic denied by user");
-                        decisionHandler(granted);
-                    });
-                });
-            return;
-        case MicrophoneStatus::authorized:
-            log_.print("✅ OS mic authorized, granting to WebKit");
-            decisionHandler(true);
-            return;
-    }
+    mediaCapture_.request(originHost, type, std::move(decisionHandler));
 }
 
 bool Coordinator::allowsDeviceInformation(const std::optional<std::string>& originHost) {
-    return originHost && isAllowed(*originHost) &&
-           services_.microphone.authorizationStatus() == MicrophoneStatus::authorized;
-}
-
-template <typename... Args>
-std::function<void(Args...)> Coordinator::trackDialog(std::function<void(Args...)> completion) {
-    ++openDialogs_;
-    return [this, completion = std::move(completion)](Args... args) {
-        --openDialogs_;
-        completion(std::forward<Args>(args)...);
-    };
+    return mediaCapture_.allowsDeviceInformation(originHost);
 }
 
 void Coordinator::runJavaScriptAlertPanel(const std::string& message,
                                           std::function<void()> completion) {
-    alerts_.runModal(
-        {dialogText(message, "…"), "", {"OK"}, std::nullopt},
-        [completion = trackDialog(std::move(completion))](const AlertResponse&) { completion(); });
+    dialogs_.alert(message, std::move(completion));
 }
 
 void Coordinator::runJavaScriptConfirmPanel(const std::string& message,
                                             std::function<void(bool)> completion) {
-    alerts_.runModal(
-        {dialogText(message, "…"), "", {"OK", "Cancel"}, std::nullopt},
-        [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
-            completion(response.code == AlertResponse::firstButton);
-        });
+    dialogs_.confirm(message, std::move(completion));
 }
 
 void Coordinator::runJavaScriptTextInputPanel(
     const std::string& prompt, const std::optional<std::string>& defaultText,
     std::function<void(std::optional<std::string>)> completion) {
-    alerts_.runModal(
-        {dialogText(prompt, "…"), "", {"OK", "Cancel"}, dialogText(defaultText.value_or(""), "")},
-        [completion = trackDialog(std::move(completion))](const AlertResponse& response) {
-            if (response.code == AlertResponse::firstButton) {
-                completion(response.textFieldValue);
-            } else {
-                completion(std::nullopt);
-            }
-        });
+    dialogs_.prompt(prompt, defaultText, std::move(completion));
 }
 
 }  // namespace pelunna::web

@@ -6,23 +6,23 @@
 
 #include "ports/Engine.hpp"
 #include "web/LabRetry.hpp"
+#include "web/MediaCapturePolicy.hpp"
+#include "web/PageDialogs.hpp"
 #include "web/PageRecovery.hpp"
 #include "web/WebServices.hpp"
 
 namespace pelunna::web {
 
 // The delegate of the web view and of its popups: keeps navigation on the service's domain,
-// opens and closes the service's popups, logs load outcomes, passes the desktop's microphone
-// decision through to the service's pages, answers page dialogs and prints what the console
-// bridge posts. It also brings the page back when its process dies or hangs or the lab cannot be
-// reached, says so over a view that shows nothing, and refuses every way a file could leave the
-// page.
+// opens and closes the service's popups, logs load outcomes, hands media capture and page
+// dialogs to their own rooms and prints what the console bridge posts. It also brings the page
+// back when its process dies or hangs or the lab cannot be reached, says so over a view that
+// shows nothing, and refuses every way a file could leave the page. It may go while work it
+// handed out is pending: that work then does nothing.
 class Coordinator final : public EngineViewDelegate {
 public:
     // The start page must commit within this, or the load counts as failed.
     static constexpr double startRequestTimeoutSeconds = 60.0;
-    // Laying out a page's megabyte of dialog text would hold the window for many seconds.
-    static constexpr std::size_t maxDialogTextBytes = 1024;
     // Each popup is a page laid over the lab: a page opening them in a loop would fill the memory.
     static constexpr std::size_t maxOpenPopups = 8;
     // The script message channel the console bridge posts on.
@@ -36,6 +36,8 @@ public:
     void reloadMainView();
     // Quit: every page process ends now, and nothing is reloaded after that.
     void endPageProcesses();
+    // Starting over: each open page dialog is answered as dismissed.
+    void dismissDialogs() { dialogs_.dismissDialogs(); }
 
     void didReceiveScriptMessage(std::string_view name,
                                  const std::optional<std::string>& body) override;
@@ -79,22 +81,17 @@ private:
     void tryLabAgain();
     // Whether a failed load leaves the learner in front of nothing, to be told why.
     [[nodiscard]] bool leavesNothingShown(const EngineView& view) const;
-    // Counts the page's dialog until its completion runs.
-    template <typename... Args>
-    std::function<void(Args...)> trackDialog(std::function<void(Args...)> completion);
 
-    WebServices services_;
     Log& log_;
-    Alerts& alerts_;
     std::string allowedDomain_;
+    PageDialogs dialogs_;
+    MediaCapturePolicy mediaCapture_;
     // Every open popup is tracked, so that each one's close request removes it.
     std::vector<std::unique_ptr<EngineView>> popups_;
     bool lastRefreshState_ = false;
     EngineView* mainView_ = nullptr;
     PageRecovery recovery_;
     LabRetry retry_;
-    int openDialogs_ = 0;
-    bool quitting_ = false;
 };
 
 }  // namespace pelunna::web

@@ -32,6 +32,10 @@ public:
     // or the start page when none was.
     [[nodiscard]] const std::string& pageToReload() const;
 
+    // The client quits: the page processes it ends are not brought back.
+    void quit() { quitting_ = true; }
+    [[nodiscard]] bool quitting() const { return quitting_; }
+
     // The learner asked for a reload: the budget starts over and a hang may be ended.
     void reloadRequested();
     // Whether to reload automatically after the page process died: false once the budget is spent.
@@ -45,6 +49,7 @@ private:
     std::string startUrl_;
     std::optional<std::string> lastCommittedUrl_;
     bool processEnded_ = false;
+    bool quitting_ = false;
     std::deque<double> automaticReloads_;
     std::optional<double> lastRequestedReload_;
 };

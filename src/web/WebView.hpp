@@ -17,6 +17,7 @@ public:
 
     void update(double zoomLevel, bool refreshTrigger);
     void endPageProcesses() { coordinator_.endPageProcesses(); }
+    void dismissDialogs() { coordinator_.dismissDialogs(); }
 
     Coordinator& coordinator() { return coordinator_; }
 

@@ -175,6 +175,46 @@ TEST(PageDialogs, LongTextIsCutBetweenCharacters) {
     }
 }
 
+// A seat starting over for the next learner while the page waits on its dialogs and on the
+// desktop's microphone answer: each dialog is answered once, as dismissed, and nothing the
+// coordinator queued or handed out runs once it is gone.
+TEST(PageDialogs, StartingOverDismissesThemAndLeavesNothingBehind) {
+    FakeEngine engine;
+    FakeServices services;
+    auto view = std::make_unique<web::WebView>(
+        engine, services.web(), web::ServiceConfig{"pelunnalabs.com", startUrl, "PelunnaLabs/1.0"});
+    std::vector<std::string> answers;
+    engine.delegate->runJavaScriptConfirmPanel(
+        "Leave?", [&](bool ok) { answers.emplace_back(ok ? "confirmed" : "not confirmed"); });
+    engine.delegate->runJavaScriptTextInputPanel(
+        "Name?", "Ravi", [&](auto text) { answers.push_back(text.value_or("null")); });
+    int grants = 0;
+    const auto grant = [&](bool) { ++grants; };
+    engine.delegate->requestMediaCapturePermission("lab.pelunnalabs.com",
+                                                   MediaCaptureType::microphone, grant);
+    services.microphone.status = MicrophoneStatus::denied;
+    engine.delegate->requestMediaCapturePermission("lab.pelunnalabs.com",
+                                                   MediaCaptureType::microphone, grant);
+    ASSERT_EQ(grants, 1);
+
+    // The client's own alert, as the desktop's microphone prompt is, stays for the learner.
+    const AlertId prompt = services.alerts.runModal({"Allow?", "", {"OK"}, {}}, [](auto&) {});
+    view->dismissDialogs();
+    EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
+    EXPECT_TRUE(services.alerts.answers.at(prompt));
+    // One more, raised by the page as the seat starts over, is answered only after.
+    engine.delegate->runJavaScriptAlertPanel("Bye", [&] { answers.emplace_back("alert"); });
+    view.reset();
+    services.alerts.close(services.alerts.answers.size() - 1);
+    services.microphone.requests.at(0)(true);
+    services.queue.advance(1);
+    EXPECT_EQ(grants, 1);
+    // The dialogs and the prompt, not the denied microphone's alert queued before the coordinator
+    // went.
+    EXPECT_EQ(services.alerts.shown.size(), 4u);
+    EXPECT_THAT(answers, ElementsAre("not confirmed", "null"));
+}
+
 TEST(PageRecovery, CrashesReloadTheLastPageThriceAMinuteThenWaitForTheLearner) {
     Page page;
     page.show(lesson);

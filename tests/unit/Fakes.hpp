@@ -140,9 +140,17 @@ struct FakeEngine final : Engine, WebsiteDataStore {
 
 // Records each alert; the test answers it later, as the user would.
 struct FakeAlerts final : Alerts {
-    void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override {
+    AlertId runModal(const AlertSpec& alert,
+                     std::function<void(const AlertResponse&)> done) override {
         shown.push_back(alert);
         answers.push_back(std::move(done));
+        return answers.size() - 1;
+    }
+    // Answers the alert as closed, once; an alert the test answered itself is not closed after.
+    void close(AlertId alert) override {
+        if (auto& answer = answers.at(alert)) {
+            std::exchange(answer, nullptr)({});
+        }
     }
     std::vector<AlertSpec> shown;
     std::vector<std::function<void(const AlertResponse&)>> answers;

@@ -30,7 +30,21 @@ void onResponse(GtkDialog* dialog, int response, gpointer data) {
 
 }  // namespace
 
-void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) {
+GtkAlerts::~GtkAlerts() {
+    for (const auto& [id, dialog] : open_) {
+        g_signal_handlers_disconnect_by_data(dialog, this);
+    }
+}
+
+void GtkAlerts::close(AlertId alert) {
+    const auto shown = open_.find(alert);
+    if (shown != open_.end()) {
+        gtk_dialog_response(shown->second, GTK_RESPONSE_CLOSE);
+    }
+}
+
+AlertId GtkAlerts::runModal(const AlertSpec& alert,
+                            std::function<void(const AlertResponse&)> done) {
     GtkWidget* dialog = gtk_message_dialog_new(
         gtk_application_get_active_window(application_),
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
@@ -83,7 +97,18 @@ void GtkAlerts::runModal(const AlertSpec& alert, std::function<void(const AlertR
         gtk_window_set_focus(GTK_WINDOW(dialog), field);
     }
     g_signal_connect(dialog, "response", G_CALLBACK(onResponse), pending);
+    // Also destroyed unanswered, with the window it is shown over.
+    const AlertId id = next_++;
+    open_.emplace(id, GTK_DIALOG(dialog));
+    g_signal_connect(dialog, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
+                         std::erase_if(static_cast<GtkAlerts*>(self)->open_,
+                                       [widget](const auto& shown) {
+                                           return GTK_WIDGET(shown.second) == widget;
+                                       });
+                     }),
+                     this);
     gtk_window_present(GTK_WINDOW(dialog));
+    return id;
 }
 
 }  // namespace pelunna::platform

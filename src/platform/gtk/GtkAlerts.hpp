@@ -2,6 +2,8 @@
 
 #include <gtk/gtk.h>
 
+#include <map>
+
 #include "platform/gtk/UserActivity.hpp"
 #include "ports/Alerts.hpp"
 
@@ -13,11 +15,20 @@ class GtkAlerts final : public Alerts {
 public:
     GtkAlerts(GtkApplication* application, UserActivity& activity)
         : application_(application), activity_(activity) {}
-    void runModal(const AlertSpec& alert, std::function<void(const AlertResponse&)> done) override;
+    ~GtkAlerts() override;
+    GtkAlerts(const GtkAlerts&) = delete;
+    GtkAlerts& operator=(const GtkAlerts&) = delete;
+
+    AlertId runModal(const AlertSpec& alert,
+                     std::function<void(const AlertResponse&)> done) override;
+    void close(AlertId alert) override;
 
 private:
     GtkApplication* application_;
     UserActivity& activity_;
+    // Shown and not yet answered.
+    std::map<AlertId, GtkDialog*> open_;
+    AlertId next_ = 0;
 };
 
 }  // namespace pelunna::platform

@@ -3,9 +3,9 @@
 #include <webkit/webkit.h>
 
 #include <memory>
+#include <string>
 
 #include "platform/webkit/NoticeWidget.hpp"
-#include "platform/webkit/WebKitSession.hpp"
 #include "ports/Engine.hpp"
 
 namespace pelunna::platform {
@@ -16,9 +16,10 @@ namespace pelunna::platform {
 // permission but those decided here.
 class WebKitEngineView final : public EngineView {
 public:
-    // The main view: configured afresh, shown as the overlay's child, without a context menu.
-    WebKitEngineView(const EngineConfiguration& configuration, EngineViewDelegate& delegate,
-                     const WebKitSession& session, GtkOverlay* container);
+    // The main view, made and configured by the engine (held from now on), shown as the
+    // overlay's child; its delegate hears the script messages of every view.
+    WebKitEngineView(WebKitWebView* view, const std::string& scriptMessageHandlerName,
+                     EngineViewDelegate& delegate, GtkOverlay* container);
     ~WebKitEngineView() override;
     WebKitEngineView(const WebKitEngineView&) = delete;
     WebKitEngineView& operator=(const WebKitEngineView&) = delete;
@@ -43,6 +44,8 @@ private:
     void connectSignals();
     void cancelLoadTimeout();
 
+    static gboolean onScriptMessage(WebKitUserContentManager* manager, JSCValue* value,
+                                    gpointer self);
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                    WebKitPolicyDecisionType type, gpointer self);
     static GtkWidget* onCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
@@ -64,11 +67,9 @@ private:
     EngineViewDelegate& delegate_;
     // Held: a popup may outlive the window that showed it.
     GtkOverlay* container_;
-    WebKitUserContentManager* contentManager_;
     WebKitWebView* view_;
     // The main view's; a popup has none.
     std::unique_ptr<NoticeWidget> notice_;
-    bool isPopup_ = false;
     guint loadTimeout_ = 0;
     bool loadFailed_ = false;
     // The load was stopped by its timeout, which the engine reports as a cancellation.
