@@ -44,6 +44,13 @@ struct Client {
         session.setMediaActivityListener(
             [this](bool active) { delegate->mediaActivityChanged(active); });
     }
+    // The views and windows that go with the delegate must not report to it as they go.
+    ~Client() {
+        session.setMediaActivityListener(nullptr);
+        activity.setListener(nullptr);
+    }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
 
     platform::GtkMainQueue queue;
     platform::UserActivity activity;

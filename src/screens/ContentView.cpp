@@ -85,6 +85,7 @@ void ContentView::endPageProcesses() {
 
 void ContentView::leaveLab() {
     if (webView_) {
+        webView_->dismissDialogs();
         webView_->endPageProcesses();
         webView_.reset();
     }

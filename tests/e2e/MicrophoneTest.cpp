@@ -100,6 +100,7 @@ protected:
 // finds it.
 TEST_F(Microphone, AGrantLetsThePageHearRealSoundAndIsKeptWithoutASessionBus) {
     ASSERT_TRUE(startSoundServer());
+    setIdleReset(1);
     const std::vector<std::string> withoutBus = {
         "env", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + (root() / "none").string(),
         PELUNNA_E2E_CLIENT};
@@ -117,6 +118,8 @@ TEST_F(Microphone, AGrantLetsThePageHearRealSoundAndIsKeptWithoutASessionBus) {
     ASSERT_TRUE(run("sox -n -r 48000 -c 1 " + tone + " synth 30 sine 440 vol 0.5").ok());
     spawnHelper({"paplay", "--device=virtmic_sink", tone});
     EXPECT_TRUE(waitForLine(console(R"(["heard","sound"])")));
+    // A learner speaking is never idle: the seat's minute (6 s here) and its countdown pass.
+    EXPECT_FALSE(waitForLine("⏱️ Starting over for the next learner", 1, false, 15));
 
     // The window's close button quits as Ctrl+Q does; the granted section continues on Return.
     ASSERT_TRUE(run("wmctrl -i -c " + window()).ok());

@@ -100,7 +100,7 @@ std::unique_ptr<EngineView> WebKitEngine::makeView(const EngineConfiguration& co
                      "user-content-manager", contentManager_, "settings", settings_, nullptr)));
     return std::make_unique<WebKitEngineView>(refuseMagnificationGestures(view),
                                               configuration.scriptMessageHandlerName, delegate,
-                                              container_);
+                                              session_, container_);
 }
 
 WebKitWebView* WebKitEngine::makeRelatedView(WebKitWebView* opener) {

@@ -23,8 +23,12 @@ gboolean cancelFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gp
 }  // namespace
 
 WebKitEngineView::WebKitEngineView(WebKitWebView* view, const std::string& scriptMessageHandlerName,
-                                   EngineViewDelegate& delegate, GtkOverlay* container)
-    : delegate_(delegate), container_(GTK_OVERLAY(g_object_ref(container))), view_(view) {
+                                   EngineViewDelegate& delegate, WebKitSession& session,
+                                   GtkOverlay* container)
+    : delegate_(delegate),
+      session_(session),
+      container_(GTK_OVERLAY(g_object_ref(container))),
+      view_(view) {
     // Popups share the content manager, so this one connection hears every view's pages.
     const std::string signal = "script-message-received::" + scriptMessageHandlerName;
     g_signal_connect(webkit_web_view_get_user_content_manager(view_), signal.c_str(),
@@ -42,6 +46,7 @@ WebKitEngineView::WebKitEngineView(WebKitWebView* view, const std::string& scrip
 
 WebKitEngineView::WebKitEngineView(WebKitEngineView& opener)
     : delegate_(opener.delegate_),
+      session_(opener.session_),
       container_(GTK_OVERLAY(g_object_ref(opener.container_))),
       view_(WebKitEngine::makeRelatedView(opener.view_)) {
     connectSignals();
@@ -56,6 +61,9 @@ WebKitEngineView::WebKitEngineView(WebKitEngineView& opener)
 
 WebKitEngineView::~WebKitEngineView() {
     cancelLoadTimeout();
+    if (mediaActive_) {
+        session_.viewMediaActivityChanged(false);
+    }
     g_signal_handlers_disconnect_by_data(view_, this);
     g_object_set_data(G_OBJECT(view_), engineViewKey, nullptr);
     g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
@@ -112,6 +120,20 @@ void WebKitEngineView::connectSignals() {
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
     g_signal_connect(view_, "run-file-chooser", G_CALLBACK(cancelFileChooser), this);
     g_signal_connect(view_, "permission-request", G_CALLBACK(onPermissionRequest), this);
+    for (const char* media : {"notify::is-playing-audio", "notify::microphone-capture-state"}) {
+        g_signal_connect(view_, media, G_CALLBACK(onMediaChanged), this);
+    }
+}
+
+void WebKitEngineView::onMediaChanged(GObject*, GParamSpec*, gpointer self) {
+    auto* view = static_cast<WebKitEngineView*>(self);
+    const bool active = webkit_web_view_is_playing_audio(view->view_) != FALSE ||
+                        webkit_web_view_get_microphone_capture_state(view->view_) ==
+                            WEBKIT_MEDIA_CAPTURE_STATE_ACTIVE;
+    if (active != view->mediaActive_) {
+        view->mediaActive_ = active;
+        view->session_.viewMediaActivityChanged(active);
+    }
 }
 
 void WebKitEngineView::loadRequest(const std::string& url, std::optional<double> timeoutSeconds,

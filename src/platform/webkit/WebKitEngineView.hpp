@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/webkit/NoticeWidget.hpp"
+#include "platform/webkit/WebKitSession.hpp"
 #include "ports/Engine.hpp"
 
 namespace pelunna::platform {
@@ -19,7 +20,7 @@ public:
     // The main view, made and configured by the engine (held from now on), shown as the
     // overlay's child; its delegate hears the script messages of every view.
     WebKitEngineView(WebKitWebView* view, const std::string& scriptMessageHandlerName,
-                     EngineViewDelegate& delegate, GtkOverlay* container);
+                     EngineViewDelegate& delegate, WebKitSession& session, GtkOverlay* container);
     ~WebKitEngineView() override;
     WebKitEngineView(const WebKitEngineView&) = delete;
     WebKitEngineView& operator=(const WebKitEngineView&) = delete;
@@ -59,12 +60,16 @@ private:
                                        gpointer self);
     static void onResponsivenessChanged(GObject*, GParamSpec*, gpointer self);
     static void onNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self);
+    static void onMediaChanged(GObject*, GParamSpec*, gpointer self);
     static gboolean onPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
     static gboolean onPermissionRequest(WebKitWebView* webView, WebKitPermissionRequest* request,
                                         gpointer self);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
 
     EngineViewDelegate& delegate_;
+    // Hears whether this view plays sound or records: a learner doing either is not idle.
+    WebKitSession& session_;
+    bool mediaActive_ = false;
     // Held: a popup may outlive the window that showed it.
     GtkOverlay* container_;
     WebKitWebView* view_;
