@@ -68,10 +68,9 @@ WebKitEngineView::~WebKitEngineView() {
     g_object_set_data(G_OBJECT(view_), engineViewKey, nullptr);
     g_signal_handlers_disconnect_by_data(g_network_monitor_get_default(), this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
-    // A popup is one of the overlay's overlays; the window may have let go of the overlay
-    // already, at quit.
+    // The main view is the overlay's child, a popup one of its overlays; the window may have let
+    // go of the overlay already, at quit. A seat that starts over keeps no dead view.
     if (gtk_overlay_get_child(container_) == GTK_WIDGET(view_)) {
-        // A seat that starts over shows no view until the next learner continues.
         gtk_overlay_set_child(container_, nullptr);
     } else if (gtk_widget_get_parent(GTK_WIDGET(view_)) == GTK_WIDGET(container_)) {
         gtk_overlay_remove_overlay(container_, GTK_WIDGET(view_));
