@@ -85,8 +85,11 @@ protected:
     std::string window(const std::string& wmClass = clientClass);
     // The client's second window, over the main one: a dialog.
     std::string dialog();
-    // The colour the screen shows at the point, as "srgb(R,G,B)".
-    std::string colourAt(int x, int y);
+    // Whether the screen shows the colour of the client's notices and menu bar at the point.
+    bool noticeAt(int x, int y);
+    // The display's width and height.
+    std::pair<int, int> display();
+    bool fullScreen(const std::string& window);
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
     // Focuses the window and presses each chord's keys by their X key codes, releasing them in
