@@ -68,7 +68,6 @@ struct SignalCount {
     int handedOut = 0;
 };
 
-// The line the client prints for a console message with the given body.
 inline std::string consoleLine(std::string_view body) {
     return "📱 WebView Console: " + std::string(body);
 }
