@@ -270,10 +270,23 @@ std::string Client::window(const std::string& wmClass) {
     return wmClass == clientClass ? main_ : found.empty() ? "" : found.front();
 }
 
-std::string Client::colourAt(int x, int y) {
+bool Client::noticeAt(int x, int y) {
     run("import -window root -depth 8 screen.ppm");
     const std::string point = std::to_string(x) + "," + std::to_string(y);
-    return run("convert screen.ppm -format %[pixel:p{" + point + "}] info:").out;
+    return run("convert screen.ppm -format %[pixel:p{" + point + "}] info:").out ==
+           "srgb(31,31,38)";
+}
+
+std::pair<int, int> Client::display() {
+    std::istringstream size(run("xdotool getdisplaygeometry").out);
+    std::pair<int, int> found;
+    size >> found.first >> found.second;
+    return found;
+}
+
+bool Client::fullScreen(const std::string& window) {
+    return run("xprop -id " + window + " _NET_WM_STATE").out.find("FULLSCREEN") !=
+           std::string::npos;
 }
 
 std::string Client::dialog() {

@@ -26,7 +26,6 @@ inline std::string console(const std::string& json) {
     return "📱 WebView Console: " + json;
 }
 
-// A desktop tool that has finished.
 struct Tool {
     int status = -1;  // -1 when it could not run or was killed
     std::string out;
@@ -62,7 +61,6 @@ protected:
     std::string stored();
 
     [[nodiscard]] std::vector<std::string> lines() const;
-    // Where the lines are that are the text, or start with it.
     [[nodiscard]] std::vector<std::size_t> where(const std::string& line,
                                                  bool prefix = false) const;
     [[nodiscard]] int count(const std::string& line, bool prefix = false) const {
@@ -74,19 +72,18 @@ protected:
                                            bool prefix = false, double seconds = 10);
     // The client's exit status, -1 unless it exits by itself within 10 s.
     int waitForExit();
-    // The client and every process below it.
     std::vector<pid_t> processes();
 
     // A desktop tool, its words split at spaces, with the client's environment, bounded to 10 s.
     Tool run(const std::string& command);
-    // The visible windows whose class matches.
     std::vector<std::string> windows(const std::string& wmClass = clientClass);
     // The first of them; the client's main window.
     std::string window(const std::string& wmClass = clientClass);
-    // The client's second window, over the main one: a dialog.
     std::string dialog();
-    // The colour the screen shows at the point, as "srgb(R,G,B)".
-    std::string colourAt(int x, int y);
+    // Whether the screen shows the colour of the client's notices and menu bar at the point.
+    bool noticeAt(int x, int y);
+    std::pair<int, int> display();
+    bool fullScreen(const std::string& window);
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
     // Focuses the window and presses each chord's keys by their X key codes, releasing them in

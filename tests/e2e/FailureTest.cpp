@@ -78,11 +78,8 @@ TEST_F(Failure, AnUnreachableLabIsToldAndComesBackByItself) {
     ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(waitForLine(failedLine, 1, true));
     ASSERT_TRUE(waitForLine(fullScreenLine));
-    std::istringstream size(run("xdotool getdisplaygeometry").out);
-    int width = 0;
-    int height = 0;
-    size >> width >> height;
-    const auto noticeShown = [&] { return colourAt(width / 2, height / 2) == "srgb(31,31,38)"; };
+    const auto [width, height] = display();
+    const auto noticeShown = [&] { return noticeAt(width / 2, height / 2); };
     EXPECT_TRUE(waitFor(noticeShown, "the notice"));
 
     ASSERT_TRUE(run("openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost "

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
 
 #include "ClientFixture.hpp"
 
@@ -54,24 +53,16 @@ TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
     // Xvfb has no GPU: the client chose the CPU by itself, before anything else.
     EXPECT_EQ(where("🎨 Drawing on the CPU: ", true), std::vector<std::size_t>{0});
     const std::string main = window();
-    ASSERT_TRUE(waitFor(
-        [&] {
-            return run("xprop -id " + main + " _NET_WM_STATE").out.find("FULLSCREEN") !=
-                   std::string::npos;
-        },
-        "full screen"));
+    ASSERT_TRUE(waitFor([&] { return fullScreen(main); }, "full screen"));
     // The page covers the screen: no frame, no title bar.
-    std::istringstream size(run("xdotool getdisplaygeometry").out);
-    int width = 0;
-    int height = 0;
-    size >> width >> height;
+    const auto [width, height] = display();
     const std::string screen = std::to_string(width) + "," + std::to_string(height);
     ASSERT_TRUE(waitFor([&] { return viewport() == screen; }, "page of " + screen));
     // The test display is light, and so is the page.
     EXPECT_EQ(count(console(R"(["dark",false])")), 1);
     // The menu bar slides over the page, whose size stays.
     ASSERT_TRUE(run("xdotool mousemove " + std::to_string(width / 2) + " 0").ok());
-    EXPECT_TRUE(waitFor([&] { return colourAt(4, 4) == "srgb(31,31,38)"; }, "the menu bar"));
+    EXPECT_TRUE(waitFor([&] { return noticeAt(4, 4); }, "the menu bar"));
     ASSERT_TRUE(press(main, "y"));
     ASSERT_TRUE(waitForLine(console(R"(["keydown","y"])")));
     EXPECT_EQ(viewport(), screen);
@@ -132,21 +123,15 @@ addEventListener('keydown', (event) => console.log('keydown', event.key));
     EXPECT_EQ(count("⏱️ Idle reset after 1 minutes"), 1);
     ASSERT_TRUE(waitForLine(nothingFound));
     const std::string main = window();
-    std::istringstream size(run("xdotool getdisplaygeometry").out);
-    int width = 0;
-    int height = 0;
-    size >> width >> height;
-    const std::string notice = "srgb(31,31,38)";
-    const auto countdownShown = [&] { return colourAt(width / 2, 48) == notice; };
+    const auto [width, height] = display();
+    const auto countdownShown = [&] { return noticeAt(width / 2, 48); };
     ASSERT_TRUE(waitFor(countdownShown, "the countdown", 15));
     ASSERT_TRUE(press(main, "x"));
     EXPECT_TRUE(waitFor([&] { return !countdownShown(); }, "the countdown gone"));
     ASSERT_TRUE(waitForLine("⏱️ Starting over for the next learner", 1, false, 20));
     EXPECT_EQ(count(console(R"(["keydown","x"])")), 0);
-    ASSERT_TRUE(waitFor([&] { return colourAt(width / 2, height - 10) == notice; },
-                        "the permission screen"));
-    EXPECT_NE(run("xprop -id " + main + " _NET_WM_STATE").out.find("FULLSCREEN"),
-              std::string::npos);
+    ASSERT_TRUE(waitFor([&] { return noticeAt(width / 2, height - 10); }, "the permission screen"));
+    EXPECT_TRUE(fullScreen(main));
     ASSERT_TRUE(press(main, "Return"));
     EXPECT_TRUE(waitForLine(nothingFound, 2));
     EXPECT_EQ(count("🧹 Cache cleared"), 2);

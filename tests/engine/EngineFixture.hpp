@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -27,6 +28,8 @@ inline constexpr char readyPage[] = R"(<!doctype html><script>console.log("ready
 
 // Counts a signal's emissions on any object of a type, whatever the client's handlers answer:
 // proof that the engine asked or acted, so that the absence of an answer's traces means something.
+// Also counts the objects it hands to the client (its first argument after the emitter) and those
+// still alive: what the engine gives each page, ours to let go of once answered.
 struct SignalCount {
     SignalCount(GType type, const char* name)
         : typeClass(g_type_class_ref(type)),
@@ -34,21 +37,37 @@ struct SignalCount {
           hook(g_signal_add_emission_hook(signal, 0, count, this, nullptr)) {}
     ~SignalCount() {
         g_signal_remove_emission_hook(signal, hook);
+        for (GObject* object : alive) {
+            g_object_weak_unref(object, gone, this);
+        }
         g_type_class_unref(typeClass);
     }
     SignalCount(const SignalCount&) = delete;
     SignalCount& operator=(const SignalCount&) = delete;
-    static gboolean count(GSignalInvocationHint*, guint, const GValue*, gpointer self) {
-        ++static_cast<SignalCount*>(self)->value;
+    static gboolean count(GSignalInvocationHint*, guint values, const GValue* value,
+                          gpointer self) {
+        auto* counter = static_cast<SignalCount*>(self);
+        ++counter->value;
+        if (values > 1 && G_VALUE_HOLDS_OBJECT(&value[1])) {
+            GObject* object = G_OBJECT(g_value_get_object(&value[1]));
+            if (object != nullptr && counter->alive.insert(object).second) {
+                ++counter->handedOut;
+                g_object_weak_ref(object, gone, self);
+            }
+        }
         return TRUE;
+    }
+    static void gone(gpointer self, GObject* object) {
+        static_cast<SignalCount*>(self)->alive.erase(object);
     }
     gpointer typeClass;
     guint signal;
     gulong hook;
     int value = 0;
+    std::set<GObject*> alive;
+    int handedOut = 0;
 };
 
-// The line the client prints for a console message with the given body.
 inline std::string consoleLine(std::string_view body) {
     return "📱 WebView Console: " + std::string(body);
 }

@@ -1,44 +1,7 @@
-#include <set>
-
 #include "EngineFixture.hpp"
 
 namespace pelunna::test {
 namespace {
-
-// Counts the objects a signal hands to the client (its first argument after the emitter) that
-// are still alive: what the engine gives each page, ours to let go of once answered.
-struct LiveArguments {
-    LiveArguments(GType type, const char* name)
-        : typeClass(g_type_class_ref(type)),
-          signal(g_signal_lookup(name, type)),
-          hook(g_signal_add_emission_hook(signal, 0, handed, this, nullptr)) {}
-    ~LiveArguments() {
-        g_signal_remove_emission_hook(signal, hook);
-        for (GObject* object : alive) {
-            g_object_weak_unref(object, gone, this);
-        }
-        g_type_class_unref(typeClass);
-    }
-    LiveArguments(const LiveArguments&) = delete;
-    LiveArguments& operator=(const LiveArguments&) = delete;
-    static gboolean handed(GSignalInvocationHint*, guint, const GValue* values, gpointer self) {
-        auto* counter = static_cast<LiveArguments*>(self);
-        GObject* object = G_OBJECT(g_value_get_object(&values[1]));
-        if (counter->alive.insert(object).second) {
-            ++counter->handedOut;
-            g_object_weak_ref(object, gone, self);
-        }
-        return TRUE;
-    }
-    static void gone(gpointer self, GObject* object) {
-        static_cast<LiveArguments*>(self)->alive.erase(object);
-    }
-    gpointer typeClass;
-    guint signal;
-    gulong hook;
-    std::set<GObject*> alive;
-    int handedOut = 0;
-};
 
 using LongSessionTest = EngineFixture;
 
@@ -66,9 +29,9 @@ TEST_F(LongSessionTest, TwoHundredPagesLeaveNoObjectHandedToTheClientAlive) {
             addEventListener("load", next);
         }</script>)");
     load(url("/"));
-    LiveArguments permissions(WEBKIT_TYPE_WEB_VIEW, "permission-request");
-    LiveArguments decisions(WEBKIT_TYPE_WEB_VIEW, "decide-policy");
-    LiveArguments messages(WEBKIT_TYPE_USER_CONTENT_MANAGER, "script-message-received");
+    SignalCount permissions(WEBKIT_TYPE_WEB_VIEW, "permission-request");
+    SignalCount decisions(WEBKIT_TYPE_WEB_VIEW, "decide-policy");
+    SignalCount messages(WEBKIT_TYPE_USER_CONTENT_MANAGER, "script-message-received");
 
     ASSERT_EQ(call("location.assign('/walk?1'); return null;"), "null");
     ASSERT_TRUE(runUntil([&] { return count(consoleLine(R"(["walked"])")) == 1; }, 45.0));

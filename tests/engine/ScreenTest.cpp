@@ -89,7 +89,6 @@ struct Screen final : PermissionScreen {
     PermissionSection shown = PermissionSection::undecided;
 };
 
-// The label text a widget and its children show, in order.
 std::string shownText(GtkWidget* widget) {
     std::string text = GTK_IS_LABEL(widget) ? gtk_label_get_text(GTK_LABEL(widget)) : "";
     for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;

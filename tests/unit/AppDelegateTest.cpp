@@ -108,7 +108,6 @@ TEST(MicrophoneCommand, ThePromptLiftsTheLockUntilASecondAfterTheAnswer) {
     }
 }
 
-// Quit ends the pages, then waits for the removal of all website data, at most five seconds.
 TEST(Termination, EndsThePagesThenClearsAllDataWithinFiveSeconds) {
     const std::pair<std::optional<double>, double> rows[] = {
         {1.0, 1.0}, {std::nullopt, 5.0}, {6.0, 5.0}};

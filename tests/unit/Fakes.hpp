@@ -182,7 +182,6 @@ struct FakeContentHost final : ContentHost {
     int webContents = 0;
 };
 
-// Every service a decision may need, faked.
 struct FakeServices {
     web::WebServices web() { return {log, alerts, microphone, queue}; }
 

@@ -1,10 +1,5 @@
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-
 #include "Fakes.hpp"
+#include "MadeFile.hpp"
 #include "app/LabSettings.hpp"
 #include "platform/glib/LabSettingsFile.hpp"
 
@@ -13,14 +8,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-ssize_t failingRead(int, void*, std::size_t) {
-    errno = EIO;
-    return -1;
-}
-
 // A file the administrator wrote but that cannot be used still resets the seat, and says so once.
 TEST(LabSettings, OnlyAMissingFileOrZeroMeansNoResetAndAnUnusableOneResetsAfter15) {
-    enum Kind { none, file, directory, fifo };
     const std::string lab = "[Lab]\nIdleResetMinutes=";
     // What is made at the path, its contents, how it is read; the minutes, and whether the file is
     // reported unusable.
@@ -44,15 +33,7 @@ TEST(LabSettings, OnlyAMissingFileOrZeroMeansNoResetAndAnUnusableOneResetsAfter1
     const std::string path = (folder / "lab.conf").string();
     for (const auto& [kind, contents, read, minutes, reported] : rows) {
         SCOPED_TRACE(testing::Message() << kind << " " << contents.substr(0, 40));
-        fs::remove_all(folder);
-        fs::create_directory(folder);
-        if (kind == file) {
-            std::ofstream(path) << contents;
-        } else if (kind == directory) {
-            fs::create_directory(path);
-        } else if (kind == fifo) {
-            ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
-        }
+        makeAnew(folder, path, kind, contents);
         RecordingLog log;
         EXPECT_EQ(app::decideLabSettings(platform::readLabSettingsFile(path, read), path, log)
                       .idleResetMinutes,

@@ -1,10 +1,5 @@
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
-
 #include "Fakes.hpp"
+#include "MadeFile.hpp"
 #include "microphone/DesktopMicrophoneAuthorization.hpp"
 #include "microphone/PolicyFile.hpp"
 #include "platform/glib/PermissionStoreMessages.hpp"
@@ -81,14 +76,8 @@ TEST(MicrophoneAuthorization, OnePromptAnswersEveryWaitingRequestOnceAndIsStored
 
 namespace fs = std::filesystem;
 
-ssize_t failingRead(int, void*, std::size_t) {
-    errno = EIO;
-    return -1;
-}
-
 // Only a missing file sets no policy; one that is there but cannot be read restricts, said once.
 TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
-    enum Kind { none, file, directory, fifo };
     // What is made at "policy", its contents, the path asked for below the folder, how it is read;
     // whether it restricts, and whether it is reported unreadable.
     const std::tuple<Kind, std::string, const char*, microphone::PolicyFile::Read, bool, bool>
@@ -105,16 +94,7 @@ TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
     const fs::path folder = fs::temp_directory_path() / ("policy-" + std::to_string(getpid()));
     for (const auto& [kind, contents, queried, read, restricts, reported] : rows) {
         SCOPED_TRACE(testing::Message() << kind << " " << queried << " " << restricts);
-        fs::remove_all(folder);
-        fs::create_directory(folder);
-        const fs::path made = folder / "policy";
-        if (kind == file) {
-            std::ofstream(made) << contents;
-        } else if (kind == directory) {
-            fs::create_directory(made);
-        } else if (kind == fifo) {
-            ASSERT_EQ(mkfifo(made.c_str(), 0600), 0);
-        }
+        makeAnew(folder, folder / "policy", kind, contents);
         RecordingLog log;
         const microphone::PolicyFile policy((folder / queried).string(), log, read);
         EXPECT_EQ(policy.restricts(), restricts);
