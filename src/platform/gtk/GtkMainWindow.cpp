@@ -29,6 +29,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
                              WebKitSession& session, UserActivity& activity)
     : window_(GTK_WINDOW(gtk_application_window_new(application))),
       keptStyleBits_(settings.styleMask & ~platformStyleBits),
+      transparentTitlebar_(settings.titlebarAppearsTransparent),
       layout_(gtk_box_new(GTK_ORIENTATION_VERTICAL, 0)),
       webContent_(GTK_WIDGET(g_object_ref_sink(gtk_overlay_new()))),
       engine_(std::make_unique<WebKitEngine>(session, GTK_OVERLAY(webContent_))) {
@@ -49,9 +50,6 @@ GtkMainWindow::GtkMainWindow(GtkApplication* application, const WindowSettings& 
                                 static_cast<int>(settings.contentRect.size.height));
     gtk_window_set_resizable(window_, (settings.styleMask & StyleMask::resizable) != 0);
     gtk_window_set_titlebar(window_, makeTitlebar(settings));
-    if (settings.titlebarAppearsTransparent) {
-        gtk_widget_add_css_class(GTK_WIDGET(window_), "transparent-titlebar");
-    }
     // In a window the menu bar sits above the screen; in full screen it slides over the page
     // instead, so that showing it never resizes the page under the learner's pointer.
     gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
@@ -120,9 +118,11 @@ void GtkMainWindow::setContentView(RootView& root) {
 }
 
 void GtkMainWindow::showPermissionScreen(PermissionScreen& screen) {
-    // The title and menu bars take the screen's colour, as a transparent title bar would.
-    for (GtkWidget* bar : {gtk_window_get_titlebar(window_), menubar_}) {
-        gtk_widget_add_css_class(bar, "permission");
+    // A transparent title bar shows the screen's colour: the title and menu bars take it.
+    if (transparentTitlebar_) {
+        for (GtkWidget* bar : {gtk_window_get_titlebar(window_), menubar_}) {
+            gtk_widget_add_css_class(bar, "permission");
+        }
     }
     setContent(buildPermissionScreen(screen, window_));
 }

@@ -55,6 +55,7 @@ private:
 
     GtkWindow* window_;
     std::uint64_t keptStyleBits_;
+    bool transparentTitlebar_;
     // The menu bar above the current screen, and the one over the page in full screen.
     GtkWidget* layout_;
     GtkWidget* menubar_ = nullptr;
