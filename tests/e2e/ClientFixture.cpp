@@ -12,10 +12,6 @@
 #include <map>
 #include <sstream>
 
-// Last: Xlib's macros (None, Status, True) would clash with names above.
-#include <X11/Xlib.h>
-#include <X11/extensions/XTest.h>
-
 namespace pelunna::e2e {
 namespace fs = std::filesystem;
 namespace {
@@ -297,28 +293,6 @@ std::string Client::dialog() {
 
 ::testing::AssertionResult Client::press(const std::string& window, const std::string& keys) {
     return run("xdotool windowactivate --sync " + window + " key " + keys).ok();
-}
-
-::testing::AssertionResult Client::pressKeycodes(const std::string& window,
-                                                 const std::vector<std::vector<unsigned>>& chords) {
-    if (const Tool focused = run("xdotool windowactivate --sync " + window); !focused.ok()) {
-        return focused.ok();
-    }
-    Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr) {
-        return ::testing::AssertionFailure() << "no X display";
-    }
-    for (const auto& chord : chords) {
-        for (const unsigned key : chord) {
-            XTestFakeKeyEvent(display, key, True, CurrentTime);
-        }
-        for (auto key = chord.rbegin(); key != chord.rend(); ++key) {
-            XTestFakeKeyEvent(display, *key, False, CurrentTime);
-        }
-    }
-    XSync(display, False);
-    XCloseDisplay(display);
-    return ::testing::AssertionSuccess();
 }
 
 }  // namespace pelunna::e2e

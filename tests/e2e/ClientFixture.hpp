@@ -86,11 +86,6 @@ protected:
     bool fullScreen(const std::string& window);
     // Focuses the window and types: GTK ignores keys sent to a window that has no focus.
     ::testing::AssertionResult press(const std::string& window, const std::string& keys);
-    // Focuses the window and presses each chord's keys by their X key codes, releasing them in
-    // reverse, as a keyboard does: xdotool would force the layout each key needs, undoing a
-    // switch key.
-    ::testing::AssertionResult pressKeycodes(const std::string& window,
-                                             const std::vector<std::vector<unsigned>>& chords);
 
     // The administrator's policy file of the client under test; none outside a test's own.
     static std::filesystem::path policy() {

@@ -63,8 +63,9 @@ TEST_F(Lab, OpensInALockedFullScreenTakesItsKeysAndQuitsClean) {
     // The menu bar slides over the page, whose size stays.
     ASSERT_TRUE(run("xdotool mousemove " + std::to_string(width / 2) + " 0").ok());
     EXPECT_TRUE(waitFor([&] { return noticeAt(4, 4); }, "the menu bar"));
-    ASSERT_TRUE(press(main, "y"));
-    ASSERT_TRUE(waitForLine(console(R"(["keydown","y"])")));
+    // A letter of the Tamil layout, whose key value lies beyond the Latin ones, reaches the page.
+    ASSERT_TRUE(run("xdotool windowactivate --sync " + main + " type க").ok());
+    ASSERT_TRUE(waitForLine(console(R"(["keydown","க"])")));
     EXPECT_EQ(viewport(), screen);
     ASSERT_TRUE(
         run("xdotool mousemove " + std::to_string(width / 2) + " " + std::to_string(height / 2))
@@ -138,25 +139,10 @@ addEventListener('keydown', (event) => console.log('keydown', event.key));
 }
 
 // A lab computer's login session: the launcher starts weston's kiosk shell, which starts the
-// client; the learner switches to the seat's Tamil layout and types an answer; a logout's SIGTERM
-// ends the client, and the session with it.
+// client; a logout's SIGTERM ends the client, even over a page that never yields from its first
+// line, and the session with it.
 TEST_F(Lab, TheKioskSessionRunsTheLabInWestonUntilLogout) {
-    // English beside Tamil99, Alt+Shift between them: weston's X11 backend takes the X server's
-    // keyboard, which the other tests find as it was.
-    ASSERT_TRUE(
-        run("setxkbmap -layout us,in -variant ,tam_tamilnet -option grp:alt_shift_toggle").ok());
-    const std::shared_ptr<void> usKeyboardAfter(
-        nullptr, [this](void*) { run("setxkbmap -layout us -option"); });
-    server().page("/start.html", R"(<!doctype html><input id="answer"><script>
-answer.addEventListener('input', () => {
-    console.log(answer.value);
-    location = '/spinning.html';
-});
-answer.focus();
-console.log('ready');
-</script>)");
-    // A page that never yields, from its first line, holds up no way out.
-    server().page("/spinning.html",
+    server().page("/start.html",
                   "<!doctype html><script>console.log('spinning'); for (;;) {}</script>");
     ASSERT_TRUE(store("yes"));
     fs::copy_file(PELUNNA_SESSION_LAUNCHER, bin() / "pelunna-labs-session");
@@ -170,13 +156,6 @@ console.log('ready');
         [&] { return press(compositor, "Return") && waitForLine(appearedLine, 1, false, 1); },
         "lab after Return"));
     EXPECT_TRUE(waitForLine(fullScreenLine));
-    ASSERT_TRUE(waitForLine(console(R"(["ready"])")));
-    // Alt+Shift, then the key that is F in English.
-    constexpr unsigned alt = 64;
-    constexpr unsigned shift = 50;
-    constexpr unsigned keyF = 41;
-    ASSERT_TRUE(pressKeycodes(compositor, {{alt, shift}, {keyF}}));
-    EXPECT_TRUE(waitForLine(console(R"(["க"])")));
     ASSERT_TRUE(waitForLine(console(R"(["spinning"])")));
     // To the client itself, past the stages that started it.
     ASSERT_TRUE(

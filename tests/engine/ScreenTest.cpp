@@ -99,7 +99,7 @@ std::string shownText(GtkWidget* widget) {
 }
 
 // What a screen reader reads: every button by the words it shows, the title as a heading, the
-// symbols not at all, and a notice as an alert with its words.
+// symbols not at all, and a notice, laid over the page, as an alert with the words it shows.
 void expectNamed(GtkWidget* widget, int& buttons, int& headings) {
     GtkAccessible* accessible = GTK_ACCESSIBLE(widget);
     if (GTK_IS_BUTTON(widget)) {
@@ -138,7 +138,9 @@ TEST_F(ScreenTest, EveryPartIsNamedForScreenReaders) {
     }
     platform::NoticeWidget notice(overlay_);
     notice.show(Notice{"The lab can't be reached.", "Press Ctrl+R."});
+    ASSERT_EQ(overlaid().size(), 1U);
     GtkWidget* shown = overlaid().back();
+    EXPECT_EQ(shownText(shown), "The lab can't be reached.Press Ctrl+R.");
     EXPECT_TRUE(gtk_test_accessible_has_role(GTK_ACCESSIBLE(shown), GTK_ACCESSIBLE_ROLE_ALERT));
     char* fault =
         gtk_test_accessible_check_property(GTK_ACCESSIBLE(shown), GTK_ACCESSIBLE_PROPERTY_LABEL,
