@@ -3,7 +3,7 @@
 # shellcheck shell=bash
 set -euo pipefail
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/pelunna-package-test.XXXXXX")
+work=$(mktemp -d "${TMPDIR:-/tmp}/pelunna-test.XXXXXX")
 pids=()
 cleanup() {
     local pid
@@ -17,8 +17,10 @@ trap cleanup EXIT
 # Without this a signal would end the test without the EXIT trap, leaving processes behind.
 trap 'exit 1' HUP INT TERM
 
+# FILE, or else $explain, says why.
 fail() {
     echo "FAIL: $1" >&2
-    if [[ -n ${2-} ]]; then tail -c 6000 "$2" >&2; fi
+    local file=${2-${explain-}}
+    if [[ -n $file ]]; then tail -c 6000 "$file" >&2; fi
     exit 1
 }

@@ -23,19 +23,18 @@ struct Response {
     std::map<std::string, std::string> headers;
 };
 
-// An HTTP server on the loopback interfaces (IPv4 and IPv6), running on the default main
-// context: tests serve their pages from it and read what was requested.
+// An HTTP server on a free port of the loopback interfaces (IPv4 and IPv6), running on the
+// default main context: tests serve their pages from it and read what was requested.
 class TestServer {
 public:
     using Handler = std::function<Response(const ServedRequest&)>;
 
-    // Port 0 picks a free port. With a certificate the server speaks HTTPS.
-    explicit TestServer(std::uint16_t port = 0, GTlsCertificate* certificate = nullptr);
+    TestServer();
     ~TestServer();
     TestServer(const TestServer&) = delete;
     TestServer& operator=(const TestServer&) = delete;
 
-    // "http://HOST:PORT" + path, or https.
+    // "http://HOST:PORT" + path.
     [[nodiscard]] std::string url(const std::string& path,
                                   const std::string& host = "localhost") const;
 
@@ -51,7 +50,6 @@ private:
 
     SoupServer* server_;
     std::uint16_t port_ = 0;
-    bool https_ = false;
     std::map<std::string, Handler> routes_;
     std::vector<ServedRequest> requests_;
 };
