@@ -1,4 +1,10 @@
+// What a page meets in the real engine: the page scripts, its dialogs, media capture, and the death
+// of its process.
 #include <algorithm>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <optional>
 
 #include "EngineFixture.hpp"
 
@@ -157,6 +163,149 @@ TEST_F(PageScriptTest, EachScriptReachesEveryFrameAtItsTimeAnswersThePageAndLogs
             EXPECT_TRUE(lines[j].starts_with(consoleLine(row.lines[j]))) << lines[j];
         }
     }
+}
+
+using PageDialogTest = EngineFixture;
+
+// Then it leaves, although it asks to stay: no dialog would hold a learner on a page.
+TEST_F(PageDialogTest, EachDialogShowsThePagesTextAndThePageGetsTheLearnersAnswer) {
+    server_.page("/", R"(<!doctype html><a href="/next">next</a><script>
+        addEventListener("beforeunload", (event) => { event.preventDefault(); });
+        console.log("ready");</script>)");
+    server_.page("/next", R"(<script>console.log("next ready")</script>)");
+    load(url("/"));
+    SignalCount dialogs(WEBKIT_TYPE_WEB_VIEW, "script-dialog");
+    const int ok = AlertResponse::firstButton;
+    const std::vector<std::string> okCancel{"OK", "Cancel"};
+    const struct {
+        std::string question;
+        std::string message;
+        std::vector<std::string> buttons;
+        std::optional<std::string> field;  // what the field starts with
+        int answer;
+        std::string typed;
+        std::string pageGets;
+    } rows[] = {
+        {"alert('வணக்கம் 🎤\\nline two')", "வணக்கம் 🎤\nline two", {"OK"}, std::nullopt, ok, "", "null"},
+        {"confirm('Leave?')", "Leave?", okCancel, std::nullopt, ok, "", "true"},
+        {"confirm('Leave?')", "Leave?", okCancel, std::nullopt, ok + 1, "", "false"},
+        {"prompt('Your name?', 'abc')", "Your name?", okCancel, "abc", ok, "", R"("")"},
+        {"prompt('Your name?', 'abc')", "Your name?", okCancel, "abc", ok + 1, "typed", "null"},
+        {"prompt('Your name?')", "Your name?", okCancel, "", ok, "தமிழ்", R"("தமிழ்")"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.question);
+        const std::size_t i = alerts_.shown.size();
+        const std::string ask = "console.log('answer', " + row.question + ");";
+        webkit_web_view_evaluate_javascript(webKitView(), ask.c_str(), -1, nullptr, nullptr,
+                                            nullptr, nullptr, nullptr);
+        ASSERT_TRUE(runUntil([&] { return alerts_.shown.size() > i; }));
+        EXPECT_EQ(alerts_.shown[i].messageText, row.message);
+        EXPECT_EQ(alerts_.shown[i].buttons, row.buttons);
+        EXPECT_EQ(alerts_.shown[i].textFieldValue, row.field);
+        const std::string answer = consoleLine(R"(["answer",)" + row.pageGets + "]");
+        const int before = count(answer);
+        alerts_.answers.at(i)(AlertResponse{row.answer, row.typed});
+        EXPECT_TRUE(waitForLine(answer, before + 1));
+    }
+
+    // The engine asks only for a page the user has used; the scripts above count as use.
+    call("document.querySelector('a').click();");
+    ASSERT_TRUE(waitForLine(consoleLine(R"(["next ready"])")));
+    EXPECT_EQ(dialogs.value, 7) << "the engine never asked";
+    EXPECT_EQ(alerts_.shown.size(), 6U);
+}
+
+using MediaCaptureTest = EngineFixture;
+
+std::string capture(const std::string& request) {
+    return "try { const tracks = (await navigator.mediaDevices." + request +
+           ").getTracks(); tracks.forEach((t) => t.stop());"
+           "  return tracks.map((t) => t.kind + ':' + t.label);"
+           "} catch (e) { return e.name; }";
+}
+
+TEST_F(MediaCaptureTest, EachRequestIsJudgedByWhatItCapturesAndTheDesktopsDecision) {
+    load(url("/"));
+    using enum MicrophoneStatus;
+    const std::string refused = R"("NotAllowedError")";
+    const std::string granted = R"(["audio:Mock audio device 1"])";
+    const std::string camera = "❌ Camera capture is not permitted, denying WebKit";
+    const struct {
+        MicrophoneStatus status;
+        std::string request;
+        std::string result;
+        std::string type;  // as the request line names it
+        std::string decision;
+    } rows[] = {
+        {notDetermined, "getUserMedia({video: true})", refused, "camera", camera},
+        {notDetermined, "getUserMedia({audio: true, video: true})", refused,
+         "camera and microphone", camera},
+        {notDetermined, "getDisplayMedia({video: true})", refused, "screen",
+         "❌ Screen capture is not permitted, denying WebKit"},
+        {authorized, "getUserMedia({audio: true})", granted, "microphone",
+         "✅ OS mic authorized, granting to WebKit"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.request);
+        const std::size_t from = mark();
+        microphone_.status = row.status;
+        EXPECT_EQ(call(capture(row.request)), row.result);
+        EXPECT_EQ(linesSince(from, false),
+                  (std::vector<std::string>{
+                      "🎤 Media capture requested by: lab.pelunnalabs.com, type: " + row.type,
+                      row.decision}));
+        EXPECT_TRUE(microphone_.requests.empty()) << "the learner was asked";
+    }
+
+    // The page waits while the learner decides; a new page, as the engine keeps a grant.
+    load(url("/"));
+    microphone_.status = notDetermined;
+    call("window.asked = (async () => {" + capture("getUserMedia({audio: true})") + "})();");
+    ASSERT_TRUE(runUntil([&] { return !microphone_.requests.empty(); })) << "nobody was asked";
+    EXPECT_EQ(call("return await Promise.race([asked, 'pending']);"), R"("pending")");
+    microphone_.requests.front()(true);
+    EXPECT_EQ(call("return await asked;"), granted);
+}
+
+// Kills the engine's page processes below the given one (behind their sandbox's launcher), found
+// through the process tree as an administrator would find them; whether there were any.
+bool killPageProcesses(const std::string& pid = std::to_string(getpid())) {
+    bool killed = false;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + pid + "/task")) {
+        std::ifstream children(task.path() / "children");
+        for (std::string child; children >> child;) {
+            killed = killPageProcesses(child) || killed;
+            std::ifstream file("/proc/" + child + "/stat");
+            const std::string stat{std::istreambuf_iterator<char>(file), {}};
+            // "pid (name) state …"; a zombie is dead already.
+            if (stat.find(" (WebKitWebProces) ") != stat.npos && stat[stat.rfind(')') + 2] != 'Z') {
+                killed = kill(std::stoi(child), SIGKILL) == 0 || killed;
+            }
+        }
+    }
+    return killed;
+}
+
+using PageProcessTest = EngineFixture;
+
+// The reload budget is the unit tests'; here the engine must tell a real death, and Ctrl+R must end
+// a page that never yields.
+TEST_F(PageProcessTest, AKilledPageComesBackAndCtrlREndsEvenASpinningPage) {
+    const std::string ready = consoleLine(R"(["ready"])");
+    load(url("/"));
+    ASSERT_TRUE(killPageProcesses()) << "no page process to kill";
+    ASSERT_TRUE(waitForLine("❌ Web content process terminated: crashed"));
+    ASSERT_TRUE(waitForLine(ready, 2)) << "the page did not come back";
+
+    // Not through call(): the page spins and never answers.
+    webkit_web_view_evaluate_javascript(webKitView(), "console.log('spinning'); for (;;) {}", -1,
+                                        nullptr, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(waitForLine(consoleLine(R"(["spinning"])")));
+    // Ctrl+R toggles the root view's refresh state.
+    webView_->update(1.0, true);
+    EXPECT_TRUE(waitForLine("❌ Web content process terminated: ended by the client"));
+    EXPECT_TRUE(waitForLine(ready, 3));
 }
 
 }  // namespace
