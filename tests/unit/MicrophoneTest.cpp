@@ -1,7 +1,5 @@
 #include "Fakes.hpp"
-#include "MadeFile.hpp"
 #include "microphone/DesktopMicrophoneAuthorization.hpp"
-#include "microphone/PolicyFile.hpp"
 #include "platform/glib/PermissionStoreMessages.hpp"
 
 namespace pelunna::test {
@@ -72,36 +70,6 @@ TEST(MicrophoneAuthorization, OnePromptAnswersEveryWaitingRequestOnceAndIsStored
         desk.alerts.answers[1]({code, ""});
         EXPECT_EQ(desk.answers, std::vector<bool>(3, granted));
     }
-}
-
-namespace fs = std::filesystem;
-
-// Only a missing file sets no policy; one that is there but cannot be read restricts, said once.
-TEST(PolicyFile, OnlyAMissingFileSetsNoPolicyAndAnUnreadableOneRestricts) {
-    // What is made at "policy", its contents, the path asked for below the folder, how it is read;
-    // whether it restricts, and whether it is reported unreadable.
-    const std::tuple<Kind, std::string, const char*, microphone::PolicyFile::Read, bool, bool>
-        rows[] = {
-            {none, "", "policy", ::read, false, false},
-            {file, "", "policy/policy", ::read, false, false},
-            {file, "restricted\n", "policy", ::read, true, false},
-            {file, "other", "policy", ::read, false, false},
-            {directory, "", "policy", ::read, true, true},
-            {fifo, "", "policy", ::read, true, true},
-            {file, "other", "policy", failingRead, true, true},
-            {file, std::string(4096, ' ') + "restricted", "policy", ::read, false, false},
-        };
-    const fs::path folder = fs::temp_directory_path() / ("policy-" + std::to_string(getpid()));
-    for (const auto& [kind, contents, queried, read, restricts, reported] : rows) {
-        SCOPED_TRACE(testing::Message() << kind << " " << queried << " " << restricts);
-        makeAnew(folder, folder / "policy", kind, contents);
-        RecordingLog log;
-        const microphone::PolicyFile policy((folder / queried).string(), log, read);
-        EXPECT_EQ(policy.restricts(), restricts);
-        EXPECT_EQ(policy.restricts(), restricts);
-        EXPECT_EQ(log.lines.size(), reported ? 1u : 0u);
-    }
-    fs::remove_all(folder);
 }
 
 constexpr char applicationId[] = "com.pelunnalabs.Labs";
