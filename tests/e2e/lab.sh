@@ -38,6 +38,15 @@ EOF
     # Xvfb has no GPU: the client chose the CPU by itself, before anything else.
     [[ $(count --prefix "🎨 Drawing on the CPU: ") == 1 && $(head -1 "$log") == "🎨 Drawing on the CPU: "* ]] ||
         fail "the drawing path was not chosen first, once"
+    # The desktop finds the window's entry, by its class, application id and name.
+    local entry=$PELUNNA_DATA_DIR/com.pelunnalabs.Labs.desktop class name
+    class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+    name=$(sed -n 's/^Name=//p' "$entry")
+    printf '%s\n' "WM_CLASS(STRING) = \"$class\", \"$class\"" \
+        '_GTK_APPLICATION_ID(UTF8_STRING) = "com.pelunnalabs.Labs"' \
+        "_NET_WM_NAME(UTF8_STRING) = \"$name\"" >"$work/expected"
+    xprop -id "$main" WM_CLASS _GTK_APPLICATION_ID _NET_WM_NAME | diff "$work/expected" - >&2 ||
+        fail "the window does not match its desktop entry"
     wait_for "the full screen" full_screen "$main"
     # The page covers the screen: no frame, no title bar.
     local screen=$width,$height
@@ -134,7 +143,7 @@ session() {
     page start.html <<<"<!doctype html><script>console.log('spinning'); for (;;) {}</script>"
     serve
     store yes
-    cp "$PELUNNA_SESSION_LAUNCHER" "$work/bin/pelunna-labs-session"
+    cp "$PELUNNA_DATA_DIR/pelunna-labs-session" "$work/bin/"
     ln -s "$PELUNNA_E2E_CLIENT" "$work/bin/pelunna-labs"
     # On the X display: weston's headless backend has no keyboard for the permission screen.
     start env PELUNNA_LABS_COMPOSITOR=weston "$work/bin/pelunna-labs-session" \

@@ -3,7 +3,7 @@
 # as soon as its condition holds, or fails after $within seconds (10). A failure shows the
 # client's output.
 # Needs PELUNNA_E2E_CLIENT, PELUNNA_E2E_PORT, PELUNNA_E2E_POLICY_DIR (the folder the client was
-# built to read its administrator's files from) and PELUNNA_E2E_SERVE.
+# built to read its administrator's files from), PELUNNA_E2E_SERVE and PELUNNA_DATA_DIR.
 # shellcheck shell=bash
 source "$(dirname -- "${BASH_SOURCE[0]}")/../package/lib.sh"
 [[ -n ${DISPLAY-} ]] || fail "no X display: run under scripts/headless"
@@ -72,6 +72,7 @@ wait_for() {
 helper() {
     "$@" >"$work/$(basename "$1").out" 2>&1 &
     pids+=($!)
+    disown
 }
 helper dbus-daemon --session --nofork --nopidfile --print-address \
     "--address=$DBUS_SESSION_BUS_ADDRESS"
@@ -83,6 +84,7 @@ serve() {
     local port=$((PELUNNA_E2E_PORT + $# / 2))
     "$PELUNNA_E2E_SERVE" "$site" "$port" "$@" >>"$work/served" 2>"$work/serve-$port.err" &
     pids+=($!)
+    disown
     wait_for "the server on port $port" grep -qx listening "$work/serve-$port.err"
 }
 hits() {

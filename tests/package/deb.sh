@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package: its dependencies, its files, the installed tree's metadata, and the
-# unpacked client, whose window is the one its desktop entry names.
-# Usage: deb.sh CPACK_CONFIG VERSION   (on a display: run under scripts/headless)
+# The Debian package: its dependencies, its files and the installed tree's metadata.
+# Usage: deb.sh CPACK_CONFIG VERSION
 source "$(dirname -- "${BASH_SOURCE[0]}")/lib.sh"
 
-[[ -n ${DISPLAY-} ]] || fail "no X display: run under scripts/headless"
 cpack -G DEB --config "$1" -B "$work/out" >"$work/cpack" 2>&1 || fail "cpack failed" "$work/cpack"
 deb=$work/out/pelunna-labs_$2_$(dpkg --print-architecture).deb
 [[ -f $deb ]] || fail "no $(basename "$deb") among: $(ls "$work/out")"
@@ -52,24 +50,3 @@ for entry in "$root"/usr/share/{applications,wayland-sessions}/*.desktop; do
     [[ -x $root/usr/bin/$(sed -n 's/^Exec=//p' "$entry") ]] ||
         fail "$entry starts no packaged program"
 done
-
-# The unpacked client, as a learner starts it, on folders and a session bus of its own.
-mkdir -p "$work/home" && mkdir -m 700 "$work/runtime"
-HOME=$work/home XDG_DATA_HOME=$work/home XDG_CACHE_HOME=$work/home XDG_CONFIG_HOME=$work/home \
-    XDG_RUNTIME_DIR=$work/runtime dbus-run-session -- "$root/usr/bin/pelunna-labs" \
-    >"$work/client" 2>&1 &
-session=$!
-pids+=("$session")
-entry=$root/usr/share/applications/$app.desktop
-wm_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
-window=$(timeout 10 xdotool search --sync --onlyvisible --class "^$wm_class\$" | head -1) ||
-    fail "no window of class $wm_class within 10 s" "$work/client"
-properties=$(xprop -id "$window" WM_CLASS _GTK_APPLICATION_ID _NET_WM_NAME _NET_WM_PID)
-grep -qxF "WM_CLASS(STRING) = \"$wm_class\", \"$wm_class\"" <<<"$properties" &&
-    grep -qxF "_GTK_APPLICATION_ID(UTF8_STRING) = \"$app\"" <<<"$properties" &&
-    grep -qxF "_NET_WM_NAME(UTF8_STRING) = \"$(sed -n 's/^Name=//p' "$entry")\"" <<<"$properties" ||
-    fail "the window does not match the desktop entry: $properties"
-client=${properties##* = }
-pids+=("$client")
-[[ $(ps -o ppid= -p "$client") -eq $session ]] || fail "window $window is not the unpacked client's"
-
