@@ -24,3 +24,6 @@ fail() {
     if [[ -n $file ]]; then tail -c 6000 "$file" >&2; fi
     exit 1
 }
+# A command that fails unexpectedly says which, also in functions and subshells.
+set -E
+trap 'fail "unexpected failure of: $BASH_COMMAND"' ERR
