@@ -84,7 +84,7 @@ EOF
     ticks=$(count "$tick")
     wait_line "$tick" $((ticks + 2))
     (($(count "$refused") == 1 && $(count --prefix "$loaded") == 1 && $(hits /start.html) == 1)) ||
-        fail "the untrusted page failed more than once, read as loaded, or the lab was fetched again"
+        fail "the untrusted page failed more than once or read as loaded, or the lab came twice"
 }
 
 "$1"

@@ -36,7 +36,8 @@ EOF
     serve
     launch
     # Xvfb has no GPU: the client chose the CPU by itself, before anything else.
-    [[ $(count --prefix "🎨 Drawing on the CPU: ") == 1 && $(head -1 "$log") == "🎨 Drawing on the CPU: "* ]] ||
+    [[ $(count --prefix "🎨 Drawing on the CPU: ") == 1 &&
+        $(head -1 "$log") == "🎨 Drawing on the CPU: "* ]] ||
         fail "the drawing path was not chosen first, once"
     # The desktop finds the window's entry, by its class, application id and name.
     local entry=$PELUNNA_DATA_DIR/com.pelunnalabs.Labs.desktop class name
@@ -152,7 +153,7 @@ session() {
     compositor=$(window weston)
     # Nothing tells when the permission screen takes keys: Return until the lab appears.
     returned() {
-        press "$compositor" Return && within=1 soon has_line "$appeared"
+        xdotool windowactivate --sync "$compositor" key Return && within=1 soon has_line "$appeared"
     }
     wait_for "the lab after Return" returned
     wait_line "$entered"
